@@ -1,0 +1,278 @@
+#include "data_handler.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "game.h"
+
+char buf[256];
+char fname[256];
+char tmp[64];
+
+BITMAP* bSpecTiles[5];
+BITMAP* bOtTiles[5];
+BITMAP* bEtc[16];
+ALFONT_FONT* fonts[3];
+int fh;
+MIDI* music;
+SAMPLE* sfx[4];
+
+void (*on_play)(int index) = nullptr;
+
+char* absolute_path(const char* relative) {
+    get_executable_name(buf, sizeof buf);
+    make_absolute_filename(fname, buf, relative, sizeof fname);
+    return fname;
+}
+
+// ---------------------------------------------------------------- loading
+
+namespace {
+
+uint32_t little_endian(const unsigned char* p, int bytes) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; i--) v = (v << 8) | p[i];
+    return v;
+}
+
+const char* const bitmap_files[] = {
+    "/media/tile.bmp",    "/media/tile_low.bmp", "/media/tile_top.bmp", "/media/hole.bmp",
+    "/media/start.bmp",   "/media/you.bmp",      "/media/granny.bmp",   "/media/dialog.bmp",
+    "/media/castle.bmp",  "/media/chuck.bmp",    "/media/grannie.bmp",  "/media/flame0.bmp",
+    "/media/flame1.bmp",  "/media/flame2.bmp",   "/media/exp3.bmp",     "/media/exp2.bmp",
+    "/media/exp1.bmp",    "/media/exp0.bmp",
+};
+const char* const sample_files[] = {"/media/fire.wav", "/media/boom.wav", "/media/win.wav",
+                                    "/media/sel.wav"};
+
+// Used when the game's own font is missing, so there is always text.
+const char* const fallback_fonts[] = {
+    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+    "/usr/share/fonts/truetype/freefont/FreeSans.ttf",
+    "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
+};
+
+BITMAP* filled_bitmap(int w, int h, int r, int g, int b) {
+    BITMAP* bmp = create_bitmap(w, h);
+    if (bmp) clear_to_color(bmp, makecol(r, g, b));
+    return bmp;
+}
+
+void fill_empty(BITMAP** table, int count, int size, int r, int g, int b) {
+    for (int i = 0; i < count; i++)
+        if (!table[i]) table[i] = filled_bitmap(size, size, r, g, b);
+}
+
+ALFONT_FONT* load_text_font() {
+    ALFONT_FONT* f = alfont_load_font(absolute_path("/media/puree2.ttf"));
+    for (const char* path : fallback_fonts) {
+        if (f) break;
+        f = alfont_load_font(path);
+    }
+    return f;
+}
+
+}  // namespace
+
+BITMAP* load_checked_bitmap(const char* path) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return nullptr;
+    unsigned char h[54];
+    size_t got = std::fread(h, 1, sizeof h, file);
+    std::fseek(file, 0, SEEK_END);
+    long file_size = std::ftell(file);
+    std::fclose(file);
+    if (got != sizeof h || h[0] != 'B' || h[1] != 'M') return nullptr;
+    uint32_t data_offset = little_endian(h + 10, 4);
+    uint32_t info_size = little_endian(h + 14, 4);
+    int32_t width = static_cast<int32_t>(little_endian(h + 18, 4));
+    int32_t height = static_cast<int32_t>(little_endian(h + 22, 4));
+    uint32_t bits = little_endian(h + 28, 2);
+    uint32_t compression = little_endian(h + 30, 4);
+    uint32_t colours_used = little_endian(h + 46, 4);
+    if (info_size < 40 || info_size > 124 || compression != 0) return nullptr;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return nullptr;
+    if (bits <= 8 && colours_used > (1u << bits)) return nullptr;
+    if (width < 1 || width > 4096 || height == 0 || height > 4096 || height < -4096) return nullptr;
+    int64_t rows = height < 0 ? -static_cast<int64_t>(height) : height;
+    int64_t stride = ((static_cast<int64_t>(width) * bits + 31) / 32) * 4;
+    if (data_offset < 14 + info_size || data_offset + stride * rows > file_size) return nullptr;
+    return load_bitmap(path, nullptr);
+}
+
+int load_data() {
+    std::memset(bSpecTiles, 0, sizeof bSpecTiles);
+    std::memset(bOtTiles, 0, sizeof bOtTiles);
+    std::memset(bEtc, 0, sizeof bEtc);
+    std::memset(fonts, 0, sizeof fonts);
+
+    BITMAP* strip = load_checked_bitmap(absolute_path("/media/sliding.bmp"));
+    if (!strip) {
+        strip = create_bitmap(192, 64);
+        rectfill(strip, 0, 0, 192, 64, makecol(255, 0, 0));
+    }
+    for (int i = 0; i < 3; i++) {
+        bSpecTiles[i] = create_bitmap(64, 64);
+        blit(strip, bSpecTiles[i], 64 * i, 0, 0, 0, 64, 64);
+    }
+    bSpecTiles[3] = load_checked_bitmap(absolute_path("/media/repulse.bmp"));
+    bSpecTiles[4] = load_checked_bitmap(absolute_path("/media/attract.bmp"));
+    for (int i = 3; i < 5; i++)
+        if (!bSpecTiles[i]) bSpecTiles[i] = filled_bitmap(64, 64, 0, 255, 0);
+
+    int file = 0;
+    for (int i = 0; i < 4; i++) bOtTiles[i] = load_checked_bitmap(absolute_path(bitmap_files[file++]));
+    for (int i = 0; i < 14; i++) bEtc[i] = load_checked_bitmap(absolute_path(bitmap_files[file++]));
+    fill_empty(bOtTiles, 5, 32, 0, 255, 255);
+    fill_empty(bEtc, 16, 32, 50, 255, 255);
+    destroy_bitmap(strip);
+
+    fonts[0] = load_text_font();
+    alfont_set_font_size(fonts[0], text_font_size);
+    fh = alfont_get_font_height(fonts[0]);
+
+    music = load_midi(absolute_path("/media/nbk.mid"));
+    if (music) play_midi(music, 1);
+    for (int i = 0; i < 4; i++) sfx[i] = load_sample(absolute_path(sample_files[i]));
+    return 0;
+}
+
+int unload_data() {
+    destroy_midi(music);
+    for (SAMPLE* s : sfx) destroy_sample(s);
+    for (BITMAP* b : bSpecTiles) destroy_bitmap(b);
+    for (BITMAP* b : bOtTiles) destroy_bitmap(b);
+    for (BITMAP* b : bEtc) destroy_bitmap(b);
+    for (ALFONT_FONT* f : fonts) alfont_destroy_font(f);
+    return 0;
+}
+
+void play(int index) {
+    if (static_cast<unsigned>(index) > 3) return;
+    if (on_play) on_play(index);
+    if (!sfx[index]) return;
+    play_sample(sfx[index], 120, 127, 1000, 0);
+}
+
+// ---------------------------------------------------------------- drawing
+
+namespace {
+
+void draw_row(BITMAP* target, BITMAP* picture, int y) {
+    int n = target->w / picture->w;
+    for (int i = 0; i < n; i++) draw_sprite(target, picture, i * picture->w, y);
+}
+
+void draw_scenery(BITMAP* target) {
+    BITMAP* bottom = bOtTiles[1];
+    BITMAP* top = bOtTiles[2];
+    BITMAP* ground = bOtTiles[0];
+    draw_row(target, bottom, target->h - bottom->h);
+    draw_row(target, top, 38);
+    for (int j = 0; j < 12; j++) draw_row(target, ground, 48 + j * ground->h);
+}
+
+void draw_laid_tiles(BITMAP* target, const game* g) {
+    for (int i = 0; i < grid_columns; i++)
+        for (int j = 0; j < grid_rows; j++)
+            if (g->grid[i][j] != bare_ground)
+                draw_sprite(target, bSpecTiles[g->grid[i][j] - 1], 64 * i, 48 + 64 * j);
+}
+
+void draw_meteors(BITMAP* target, const game* g) {
+    BITMAP* fall = bEtc[meteor_pictures];
+    BITMAP* blast = bEtc[meteor_pictures + 3];
+    for (const meteor& m : g->meteors)
+        draw_sprite(target, bEtc[meteor_pictures + m.frame()], m.getX(fall->w, blast->w),
+                    m.getY(fall->h, blast->h));
+}
+
+void draw_grannies(BITMAP* target, const game* g) {
+    BITMAP* walker = bEtc[granny_picture];
+    for (const granny& gr : g->grannies)
+        draw_sprite(target, walker, static_cast<int>(gr.x) - walker->w / 2,
+                    static_cast<int>(gr.y) - walker->h);
+}
+
+void draw_build_overlay(BITMAP* target, const game* g) {
+    int W = target->w, H = target->h;
+    int white = makecol(255, 255, 255);
+    for (int k = 0; k <= 7; k++) vline(target, 64 * k, 48, H - 48, white);
+    for (int k = 0; k <= 6; k++) hline(target, 0, 48 + 64 * k, 448, white);
+    rectfill(target, W - 160, 32, W, H - 64, makecol(66, 66, 66));
+    rect(target, W - 160, 32, W, H - 64, makecol(30, 30, 30));
+    for (int s = 0; s < palette_slots; s++) draw_sprite(target, bSpecTiles[s], W - 128, 64 + 64 * s);
+    for (int s = 0; s < palette_slots; s++) {
+        rectfill(target, W - 50, 85 + 64 * s, W - 10, 106 + 64 * s, makecol(200, 0, 0));
+        std::snprintf(tmp, sizeof tmp, "%02d", g->stock[s]);
+        textout_ex(target, font, tmp, W - 34, 95 + 64 * s, makecol(0, 0, 0), -1);
+    }
+    draw_sprite(target, bEtc[start_picture], 522, 424);
+    rect(target, W - 128, 64, W - 64, H - 96, makecol(230, 230, 230));
+    rect(target, W - 128, 64 + 64 * g->selected, W - 64, 128 + 64 * g->selected,
+         makecol(255, 0, 0));
+}
+
+// Red text with a black outline, centred on x.
+void outlined_text(BITMAP* target, const char* text, int x, int y) {
+    int black = makecol(0, 0, 0);
+    alfont_textout_centre_aa_ex(target, fonts[0], text, x + 1, y, black, -1);
+    alfont_textout_centre_aa_ex(target, fonts[0], text, x - 1, y, black, -1);
+    alfont_textout_centre_aa_ex(target, fonts[0], text, x, y + 1, black, -1);
+    alfont_textout_centre_aa_ex(target, fonts[0], text, x, y - 1, black, -1);
+    alfont_textout_centre_aa_ex(target, fonts[0], text, x, y, makecol(190, 0, 0), -1);
+}
+
+void draw_battle_overlay(BITMAP* target, const game* g) {
+    std::snprintf(tmp, sizeof tmp, "%03d", g->shield);
+    outlined_text(target, "Shield Strength:", 560, 5);
+    outlined_text(target, tmp, 560, fh);
+    std::snprintf(tmp, sizeof tmp, "%3d", g->score);
+    outlined_text(target, "Score:", 560, 400);
+    outlined_text(target, tmp, 560, 395 + fh);
+}
+
+}  // namespace
+
+void draw(BITMAP* target, game* g) {
+    clear_to_color(target, makecol(60, 90, 120));
+    draw_scenery(target);
+    draw_laid_tiles(target, g);
+    draw_sprite(target, bEtc[castle_picture], 440, 20);
+    draw_meteors(target, g);
+    draw_grannies(target, g);
+    switch (g->mode) {
+        case mode_build: draw_build_overlay(target, g); break;
+        case mode_battle: draw_battle_overlay(target, g); break;
+        case mode_dialog: draw_dialog(target, g); break;
+        default: break;
+    }
+}
+
+void draw_dialog(BITMAP* target, game* g) {
+    BITMAP* box = bEtc[dialog_box_picture];
+    int top = target->h - box->h;
+    draw_sprite(target, box, 0, top);
+    draw_sprite(target, bEtc[g->speaker], 27, top + 18);
+    for (int i = 0; i < 3; i++)
+        alfont_textout_aa_ex(target, fonts[0], g->dialog_lines[i], 140, top + 10 + 25 * i,
+                             makecol(0, 0, 0), -1);
+}
+
+void draw_score(BITMAP* target, const std::vector<int>* scores, int current) {
+    int W = SCREEN_W, w = target->w;
+    int red = makecol(190, 0, 0);
+    rectfill(target, 180, 10, 460, 50, makecol(90, 90, 90));
+    rectfill(target, 182, 400, 460, 12 * fh + 16, makecol(0, 0, 0));
+    rectfill(target, 182, 12, 458, 12 * fh + 14, makecol(190, 190, 190));
+    alfont_textout_centre_aa_ex(target, fonts[0], "Scores:", W / 2, 10, red, -1);
+    alfont_textout_centre_aa_ex(target, fonts[0], "Press ENTER key to continue...", W / 2,
+                                11 * fh + 10, red, -1);
+    for (size_t i = 0; i < scores->size() && i < 10; i++) {
+        int value = (*scores)[i];
+        std::snprintf(tmp, sizeof tmp, "%2d. Evil Creature:   %4d", static_cast<int>(i + 1), value);
+        alfont_textout_centre_aa_ex(target, fonts[0], tmp, w / 2, 40 + static_cast<int>(i) * fh,
+                                    value == current ? red : makecol(0, 0, 0), -1);
+    }
+}

@@ -1,0 +1,552 @@
+#include "game.h"
+
+#include <allegro.h>
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "data_handler.h"
+#include "gfx.h"
+#include "main.h"
+
+std::atomic<int> quit{0};
+
+namespace {
+
+const int stock_at_reset[palette_slots] = {2, 2, 2, 1, 1};
+const int dialog_key_delay = 5;
+
+// Screen regions, in screen pixels. The palette is measured from the screen
+// width; the rest stands where the pictures are drawn.
+bool in_palette(int x, int y, int screen_w) {
+    return x > screen_w - 128 && x < screen_w - 64 && y > 64 && y <= 383;
+}
+bool in_start_button(int x, int y) { return x > 522 && x <= 622 && y > 424 && y <= 471; }
+bool in_grid(int x, int y) { return x > 0 && x <= 447 && y > 48 && y <= 431; }
+// Meteors may land a little right of the grid, on the castle's doorstep.
+bool in_firing_region(int x, int y) { return x > 0 && x <= 457 && y > 48 && y <= 431; }
+
+bool left_button() { return mouse_b & 1; }
+
+}  // namespace
+
+bool should_stop() { return close_button_pressed != 0 || key[KEY_ESC] || quit != 0; }
+
+// ---------------------------------------------------------------- meteors
+
+meteor::meteor(int click_x, int click_y)
+    : timer(static_cast<int>(click_y / 6.0)), frame_div(5), vx(2.0f), vy(6.0f),
+      x(static_cast<float>(click_x + 2 * timer)), y(0.0f), state(1) {}
+
+int meteor::update() {
+    if (state == 1) {
+        if (timer != 0) {
+            timer--;
+            x -= vx;
+            y += vy;
+        } else {  // landed: it explodes where it stands
+            state = 2;
+            timer = 40;
+            frame_div = 10;
+            play(1);
+        }
+    } else if (state == 2) {
+        if (timer != 0)
+            timer--;
+        else
+            state = 0;
+    }
+    return state;
+}
+
+int meteor::frame() const {
+    if (state == 1) return (timer / frame_div) % 3;
+    return (timer / frame_div) % 4 + 3;
+}
+
+// A falling meteor hangs above its head; an explosion is centred on it.
+int meteor::getX(int fall_w, int blast_w) const {
+    return static_cast<int>(x) - (state == 1 ? fall_w : blast_w) / 2;
+}
+int meteor::getY(int fall_h, int blast_h) const {
+    return static_cast<int>(y) - (state == 1 ? fall_h : blast_h / 2);
+}
+
+// ---------------------------------------------------------------- grannies
+
+granny::granny() : vx(0.0f), vy(0.0f), x(0.0f), y(0.0f), state(1) {
+    // Height first, then speed: the order of the draws keeps battles replayable.
+    y = static_cast<float>(55 + std::rand() % 384);
+    vx = static_cast<float>((std::rand() % 4) / 10.0 + 0.6);
+}
+
+int granny::update(int tile, float force_x, float force_y) {
+    if (state != 1) return state;
+    // The magnets shift the granny this tick; they do not build up speed.
+    float moved_x = x + force_x;
+    float moved_y = y + force_y;
+    switch (tile) {
+        case slow_tile:
+            x = moved_x + vx / 2.5;
+            y = moved_y + vy;
+            break;
+        case up_tile:
+            x = moved_x + vx;
+            y = moved_y + (vy - 0.65);
+            break;
+        case down_tile:
+            x = moved_x + vx;
+            y = moved_y + (vy + 0.65);
+            break;
+        default:
+            x = moved_x + vx;
+            y = moved_y + vy;
+            break;
+    }
+    if (x > castle_line) state = 2;
+    if (y < 55 || y > 434) {  // walked off the top or bottom: gone
+        state = 0;
+        return 0;
+    }
+    return state;
+}
+
+void magnet_adjust(int attract_x, int attract_y, int repulse_x, int repulse_y,
+                   int granny_x, int granny_y, float* force_x, float* force_y) {
+    if (repulse_x != -1 && repulse_y != -1) {
+        float dx = static_cast<float>(repulse_x - granny_x);
+        float dy = static_cast<float>(repulse_y - granny_y);
+        float d = std::sqrt(dx * dx + dy * dy);
+        if (d > 3) {  // strong close up, fades fast; pushes away
+            float force = 1000 / (std::pow(d, 1.87) * 1.15);
+            *force_x = force * (-dx) / d;
+            *force_y = force * (-dy) / d;
+        }
+    }
+    if (attract_x != -1 && attract_y != -1) {
+        float dx = static_cast<float>(attract_x - granny_x);
+        float dy = static_cast<float>(attract_y - granny_y);
+        float d = std::sqrt(dx * dx + dy * dy);
+        if (d > 7) {  // weaker close up, reaches further; pulls closer
+            float force = 1000 / (std::pow(d, 1.2) * 20);
+            *force_x += force * dx / d;
+            *force_y += force * dy / d;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- the record
+
+game::game() : level(0), score(0) {
+    reset(0);
+    load_highscores();
+}
+
+game::~game() {
+    save_highscores();
+    grannies.clear();
+    meteors.clear();
+}
+
+void game::reset(int new_level) {
+    mouse_down = false;
+    key_delay = 0;
+    repulse_x = repulse_y = attract_x = attract_y = -1;
+    time_left = battle_time = 600 * new_level + 4200;
+    std::memset(grid, 0, sizeof grid);
+    mode = mode_build;
+    std::copy(stock_at_reset, stock_at_reset + palette_slots, stock);
+    selected = 0;
+    speaker = 1;
+    scene = 0;
+    scene_step = 0;
+    shield = full_shield;
+    for (auto& line : dialog_lines) std::strcpy(line, " ");
+    grannies.clear();
+    meteors.clear();
+}
+
+int game::update() {
+    if (key_delay != 0) key_delay--;
+    if (shield < full_shield && std::rand() % 66 == 0) shield++;
+    int mode_before = mode;
+    switch (mode) {
+        case mode_build: build_step(); break;
+        case mode_battle: battle_step(); break;
+        case mode_dialog: dialog_step(); break;
+        default: break;
+    }
+    // The dialog that a click or a battle's end opens shows in the same tick.
+    if (mode_before != mode_dialog && mode == mode_dialog) dialog_step();
+    clear_keybuf();
+    return 0;
+}
+
+// Follows the left button; true only in the tick it goes down.
+bool game::new_press() {
+    if (!left_button()) {
+        mouse_down = false;
+        return false;
+    }
+    if (mouse_down) return false;
+    mouse_down = true;
+    return true;
+}
+
+// ---------------------------------------------------------------- build phase
+
+void game::build_step() {
+    if (!new_press()) return;
+    play(3);
+    int x = mouse_x, y = mouse_y;
+    if (in_palette(x, y, SCREEN_W)) selected = (y - 64) / 64;
+    if (in_start_button(x, y)) {
+        mode = mode_dialog;
+        scene = 0;
+        scene_step = 0;
+        return;
+    }
+    if (!in_grid(x, y)) return;
+    int& cell = grid[x / 64][(y - 48) / 64];
+    int slot = selected;
+    if (cell == slot + 1) {  // the selected kind: lift it back into the stock
+        stock[slot]++;
+        cell = bare_ground;
+    } else if (stock[slot] > 0) {
+        if (cell != bare_ground) stock[cell - 1]++;  // swapped tile goes home
+        stock[slot]--;
+        cell = slot + 1;
+    }
+}
+
+void game::place_magnets() {
+    for (int column = 0; column < grid_columns; column++) {
+        for (int row = 0; row < grid_rows; row++) {
+            if (grid[column][row] == repulse_tile) {
+                repulse_x = 64 * column + 32;
+                repulse_y = 64 * row + 84;
+            } else if (grid[column][row] == attract_tile) {
+                attract_x = 64 * column + 30;
+                attract_y = 64 * row + 86;
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------- battle
+
+void game::battle_step() {
+    if (time_left != 0) time_left--;
+
+    if (new_press() && in_firing_region(mouse_x, mouse_y)) {
+        meteors.push_back(meteor(mouse_x, mouse_y));
+        play(0);
+        score--;
+    }
+
+    if (time_left != 0) {
+        // The last quarter of the battle brings grannies faster.
+        int r = time_left < battle_time / 4 ? std::rand() % 13 : std::rand() % 23;
+        if (r == level) grannies.push_back(granny());
+    }
+
+    move_grannies();
+    for (auto& m : meteors) m.update();
+    explode_grannies();
+    erase_finished();
+
+    if (time_left == 0 && grannies.empty()) {
+        mode = mode_dialog;
+        scene = 1;
+        scene_step = 0;
+        play(2);
+    }
+    if (shield <= 0) {  // a lost battle outweighs a won one in the same tick
+        mode = mode_dialog;
+        scene = 2;
+        scene_step = 0;
+    }
+}
+
+void game::move_grannies() {
+    for (auto& g : grannies) {
+        // Rows are counted from seven pixels below the top of the field.
+        int column = static_cast<int>(g.x) / 64;
+        int row = static_cast<int>(g.y - 55) / 64;
+        if (column < 0 || column >= grid_columns || row < 0 || row >= grid_rows) {
+            std::printf("\nERROR %d %d", column, row);
+            if (g.state == 1) g.update(bare_ground, 0, 0);
+            continue;
+        }
+        float force_x = 0, force_y = 0;
+        magnet_adjust(attract_x, attract_y, repulse_x, repulse_y, static_cast<int>(g.x),
+                      static_cast<int>(g.y), &force_x, &force_y);
+        g.update(grid[column][row], force_x, force_y);
+        if (g.state == 2 && std::rand() % 30 == 0) shield--;
+    }
+}
+
+// An explosion reaches 24 pixels each way from a point 5 pixels below its centre.
+void game::explode_grannies() {
+    for (const auto& m : meteors) {
+        if (m.state != 2) continue;
+        for (auto& g : grannies) {
+            int dx = static_cast<int>(g.x - m.x);
+            int dy = static_cast<int>(g.y - (m.y + 5));
+            if (dx >= -24 && dx <= 24 && dy >= -24 && dy <= 24) g.state = 0;
+        }
+    }
+}
+
+void game::erase_finished() {
+    auto gone = std::remove_if(grannies.begin(), grannies.end(),
+                               [](const granny& g) { return g.state == 0; });
+    score += static_cast<int>(grannies.end() - gone);  // a point for each granny gone
+    grannies.erase(gone, grannies.end());
+    meteors.erase(std::remove_if(meteors.begin(), meteors.end(),
+                                 [](const meteor& m) { return m.state == 0; }),
+                  meteors.end());
+}
+
+// ---------------------------------------------------------------- dialogs
+
+namespace {
+
+const int same_portrait = 0;  // the step keeps whoever spoke before
+const int you = 1, old_lady = 2, chuck = 5;
+
+struct dialog_page {
+    int portrait;
+    const char* lines[3];
+};
+
+const dialog_page before_battle[] = {
+    {you, {"Are you READY?", "-YES, bring the grannies on! (PRESS Y)", "-No, not yet... (PRESS N)"}},
+    {chuck, {"Save me granny!  :-(", " ", "(Press any key to continue...)"}},
+    {old_lady, {"Have no fear, for I is here!", " ",
+                "And YOU (points finger) should start running, you evilo!"}},
+    {you, {"Be my guest... HAHAHHAHA!", " ", " ( press any key and start the battle ) "}},
+};
+
+const dialog_page after_win[] = {
+    {chuck, {"NOOOOOOOOOOO..... :-(", " ", "(Press any key to continue...)"}},
+    {you, {"Muahaha... i'm SOO evil...", "I killed all the old ladies!", " "}},
+    {same_portrait, {"You're score: %d", "Do you want to play again?",
+                     " (you're score will increase, as the difficulty) "}},
+    {you, {"YES, it was fun! ( press Y )", " ", "NO, i've had enough ( press N )"}},
+    {same_portrait, {"I'll keep Chuck locked, don't worry.", " ", "Come back whenever you want!"}},
+};
+
+const dialog_page after_loss[] = {
+    {old_lady, {" ", "At last you will meet your end!", "..."}},
+    {you, {"( press N ) NOOO, please spare me!", " ", "( press M ) My time has come at last..."}},
+    {you, {"You should be ASHAMED", "Crying for your life... TSE!", " ( SCORE -50 )"}},
+    {you, {"GOOD, thats the spirit!", " ", " ( SCORE + 50! )"}},
+    {same_portrait, {"You're score: %d", "Do you want to play again?", " "}},
+    {you, {"YES, it was fun! ( press Y )", " ", "NO, i've had enough ( press N )"}},
+};
+
+struct dialog_scene {
+    const dialog_page* pages;
+    int length;
+};
+
+const dialog_scene scenes[] = {
+    {before_battle, 4},
+    {after_win, 5},
+    {after_loss, 6},
+};
+
+}  // namespace
+
+void game::say(int portrait, const char* line1, const char* line2, const char* line3) {
+    if (portrait != same_portrait) speaker = portrait;
+    const char* lines[3] = {line1, line2, line3};
+    for (int i = 0; i < 3; i++) {
+        // Only the score lines carry a "%d"; the rest print as they stand.
+        if (std::strstr(lines[i], "%d"))
+            std::snprintf(dialog_lines[i], sizeof dialog_lines[i], lines[i], score);
+        else
+            std::snprintf(dialog_lines[i], sizeof dialog_lines[i], "%s", lines[i]);
+    }
+}
+
+// A key counts when the delay has run out and a press is waiting; it is
+// taken, whatever key it was, and the next one waits five ticks.
+bool game::key_taken() {
+    if (key_delay != 0 || !keypressed()) return false;
+    key_delay = dialog_key_delay;
+    return true;
+}
+
+void game::enter_score(int next_step) {
+    scene_step = next_step;
+    key_delay = dialog_key_delay;
+    highscores.push_back(score);
+    show_highscores();
+}
+
+void game::dialog_step() {
+    if (scene < 0 || scene > 2 || scene_step < 0 || scene_step >= scenes[scene].length) return;
+    const dialog_page& page = scenes[scene].pages[scene_step];
+    say(page.portrait, page.lines[0], page.lines[1], page.lines[2]);
+
+    int state = scene * 10 + scene_step;
+    if (state == 14) {  // the farewell: any key ends the program
+        if (key_delay == 0 && keypressed()) quit = 1;
+        return;
+    }
+    if (state == 12 || state == 24) {  // the score step
+        if (key_delay == 0 && keypressed()) enter_score(scene_step + 1);
+        return;
+    }
+    if (!key_taken()) return;
+    bool yes = key[KEY_Y], no = key[KEY_N], me = key[KEY_M];
+    switch (state) {
+        case 0:  // "Are you READY?"
+            if (no) mode = mode_build;
+            if (yes) scene_step = 1;
+            break;
+        case 3:  // the battle begins
+            mode = mode_battle;
+            scene_step = 0;
+            place_magnets();
+            break;
+        case 13:  // play on at the next level?
+            if (yes) {
+                mode = mode_build;
+                level++;
+                reset(level);
+                key_delay = dialog_key_delay;
+            }
+            if (no) scene_step = 4;
+            break;
+        case 21:  // beg for mercy or face the end
+            if (no) {
+                score -= 50;
+                scene_step = 2;
+            }
+            if (me) {
+                score += 50;
+                scene_step = 3;
+            }
+            break;
+        case 22:
+        case 23:
+            scene_step = 4;
+            break;
+        case 25:  // a new game?
+            if (yes) {
+                level = 0;
+                mode = mode_build;
+                score = 0;
+                reset(0);
+                key_delay = dialog_key_delay;
+            }
+            if (no) {
+                scene = 1;
+                scene_step = 4;
+            }
+            break;
+        default:  // story pages: any key turns the page
+            scene_step++;
+            break;
+    }
+}
+
+// ---------------------------------------------------------------- high scores
+
+namespace {
+
+const int record_size = 10;
+// What "%9d" can hold in a record's nine characters.
+const int record_max = 999999999;
+const int record_min = -99999999;
+
+void use_default_table(std::vector<int>& scores) {
+    scores.clear();
+    for (int v = 0; v <= 90; v += 10) scores.push_back(v);
+}
+
+// Reads a record's number the way atoi would, but without overflow.
+int record_value(const char* text) {
+    long v = std::strtol(text, nullptr, 10);
+    return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX));
+}
+
+}  // namespace
+
+void game::load_highscores() {
+    std::string path = absolute_path("hi.dat");
+    if (!exists(path.c_str())) {
+        use_default_table(highscores);
+        return;
+    }
+    int64_t size = file_size_ex(path.c_str());
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {  // there is a table, but not for us: show the default, keep theirs
+        scores_unreadable = true;
+        use_default_table(highscores);
+        return;
+    }
+    for (int64_t n = size / record_size; n > 0; n--) {
+        char record[record_size + 1] = {0};
+        if (std::fread(record, 1, record_size, file) != record_size) break;
+        highscores.push_back(record_value(record));
+    }
+    std::fclose(file);
+}
+
+// Writes beside the old table and swaps it in only when all went well, so a
+// failed write never costs the scores already saved.
+void game::save_highscores() {
+    if (scores_unreadable) return;
+    std::string path = absolute_path("hi.dat");
+    std::string temporary = path + ".new";
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file) return;
+    bool written = true;
+    size_t count = std::min<size_t>(highscores.size(), 10);
+    for (size_t i = 0; i < count && written; i++) {
+        char record[16];
+        std::snprintf(record, sizeof record, "%9d",
+                      std::clamp(highscores[i], record_min, record_max));
+        written = std::fwrite(record, 1, record_size, file) == record_size;
+    }
+    if (std::fclose(file) != 0) written = false;
+    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0)
+        std::remove(temporary.c_str());
+}
+
+void game::show_highscores() {
+    rest(100);
+    clear_keybuf();
+    std::sort(highscores.begin(), highscores.end());
+    highscores.erase(std::unique(highscores.begin(), highscores.end()), highscores.end());
+    std::reverse(highscores.begin(), highscores.end());
+    while (!should_stop()) {
+        wait_for_tick();
+        poll_mouse();
+        draw_score(bDraw, &highscores, score);
+        if (key[KEY_ENTER]) break;
+        gfx_update();
+    }
+}
+
+// ---------------------------------------------------------------- main loop
+
+void run() {
+    game g;
+    while (!should_stop()) {
+        wait_for_tick();
+        poll_mouse();
+        g.update();
+        draw(bDraw, &g);
+        gfx_update();
+    }
+}

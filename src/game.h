@@ -1,0 +1,109 @@
+// The game record and everything that moves: the build phase, meteors,
+// grannies, the magnet field, the battle, the story dialogs and the
+// high-score table.
+#pragma once
+#include <atomic>
+#include <vector>
+
+// Ground codes of the grid; palette slot = code - 1.
+enum { bare_ground = 0, slow_tile, up_tile, down_tile, repulse_tile, attract_tile };
+
+enum { mode_build = 0, mode_battle = 1, mode_dialog = 2 };
+
+const int grid_columns = 7;
+const int grid_rows = 6;
+const int palette_slots = 5;
+const int full_shield = 666;
+const int castle_line = 445;
+
+struct meteor {
+    int timer;      // falling steps still to go, or explosion ticks left
+    int frame_div;  // ticks per animation picture
+    float vx;       // leftward movement per falling tick
+    float vy;       // downward movement per falling tick
+    float x;
+    float y;
+    int state;      // 0 done, 1 falling, 2 exploding
+
+    meteor(int click_x, int click_y);
+    int update();
+    int frame() const;
+    int getX(int fall_w, int blast_w) const;
+    int getY(int fall_h, int blast_h) const;
+};
+
+struct granny {
+    float vx;   // walking speed to the right
+    float vy;   // vertical speed, always 0 but added every step
+    float x;    // feet
+    float y;
+    int state;  // 0 gone, 1 walking, 2 at the castle
+
+    granny();
+    int update(int tile, float force_x, float force_y);
+};
+
+void magnet_adjust(int attract_x, int attract_y, int repulse_x, int repulse_y,
+                   int granny_x, int granny_y, float* force_x, float* force_y);
+
+class game {
+public:
+    bool mouse_down;
+    int key_delay;
+    int repulse_x;
+    int repulse_y;
+    int attract_x;
+    int attract_y;
+    int time_left;
+    int battle_time;
+    int level;
+    int grid[grid_columns][grid_rows];
+    int mode;
+    int stock[palette_slots];
+    int selected;
+    int speaker;
+    int scene;
+    int scene_step;
+    int shield;
+    int score;
+    char dialog_lines[3][128];
+    std::vector<granny> grannies;
+    std::vector<meteor> meteors;
+    std::vector<int> highscores;
+
+    game();
+    ~game();
+    game(const game&) = delete;
+    game& operator=(const game&) = delete;
+
+    void reset(int level);
+    int update();
+
+    void load_highscores();
+    void save_highscores();
+    void show_highscores();
+
+private:
+    bool scores_unreadable = false;  // hi.dat exists but could not be read
+
+    bool new_press();
+    void build_step();
+    void battle_step();
+    void dialog_step();
+    void place_magnets();
+    void move_grannies();
+    void explode_grannies();
+    void erase_finished();
+    void say(int portrait, const char* line1, const char* line2, const char* line3);
+    bool key_taken();
+    void enter_score(int next_step);
+};
+
+// Set to 1 when the story ends the game; the main loop and the score screen stop.
+extern std::atomic<int> quit;
+
+// The main loop: one game, 60 ticks a second, until the player leaves.
+void run();
+
+// True once the window was closed, Escape is held or the story has ended.
+bool should_stop();

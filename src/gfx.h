@@ -1,0 +1,25 @@
+// Display page manager: opens the display and presents each finished frame.
+// Callers draw into bDraw, then call gfx_update().
+#pragma once
+#include <allegro.h>
+
+// Page-mode flags for gfx_setup.
+enum {
+    GFX_PAGE_BACKBUFFER = 1,  // draw into a system-memory buffer, copy it out
+    GFX_PAGE_TRIPLE = 2,      // three video pages, requested in turn
+    GFX_PAGE_FLIP = 4,        // two video pages, flipped
+    GFX_PAGE_NONE = 8,        // no effect
+    GFX_PAGE_ANY_DRIVER = 16  // let Allegro choose fullscreen or window
+};
+
+extern BITMAP* bDraw;      // where the next frame is drawn
+extern BITMAP* vPages[3];  // video pages for flipping / triple buffering
+extern BITMAP* bDbuf;      // back buffer in system memory
+
+int gfx_setup(int mode, int width, int height, int depth);
+int gfx_start();
+int gfx_update();
+int gfx_end();
+
+// The page-mode flags really in effect (after gfx_start's fallbacks).
+int gfx_mode();

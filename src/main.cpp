@@ -1,0 +1,77 @@
+#include "main.h"
+
+#include <allegro.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "alfont.h"
+#include "data_handler.h"
+#include "game.h"
+#include "gfx.h"
+
+std::atomic<int> go_on{0};
+std::atomic<int> close_button_pressed{0};
+
+void allow_frame() { go_on = 1; }
+END_OF_FUNCTION(allow_frame)
+
+void close_button_handler() { close_button_pressed = -1; }
+END_OF_FUNCTION(close_button_handler)
+
+void wait_for_tick() {
+    while (go_on == 0) rest(1);
+    go_on = 0;
+}
+
+// Without a display Allegro cannot run the game at all (and its install
+// calls crash when it failed to start), so say why and stop right there.
+static void give_up(const char* what) {
+    std::fprintf(stderr, "tollybrook: %s: %s\n", what,
+                 allegro_error[0] ? allegro_error : "no reason given");
+    std::exit(1);
+}
+
+int setup() {
+    if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0)
+        give_up("cannot start Allegro (is there a display?)");
+    std::srand(std::time(nullptr));
+    install_keyboard();
+    install_mouse();
+    install_timer();
+    install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
+    LOCK_VARIABLE(go_on);
+    LOCK_FUNCTION(allow_frame);
+    install_int_ex(allow_frame, BPS_TO_TIMER(60));
+    set_close_button_callback(close_button_handler);
+    gfx_setup(GFX_PAGE_BACKBUFFER | GFX_PAGE_NONE, 640, 480, 16);
+    if (gfx_start() != 0) give_up("cannot open the 640x480 window");
+    set_window_title("Tollybrook");
+    enable_hardware_cursor();
+    show_mouse(screen);
+    alfont_init();
+    load_data();
+    if (!fonts[0]) {
+        std::fprintf(stderr, "tollybrook: cannot load the font %s, nor any system font\n",
+                     absolute_path("/media/puree2.ttf"));
+        std::exit(1);
+    }
+    return 0;
+}
+
+void cleanup() {
+    unload_data();
+    alfont_exit();
+    gfx_end();
+}
+
+#ifndef TOLLYBROOK_NO_MAIN
+int main() {
+    setup();
+    run();
+    cleanup();
+    return 0;
+}
+END_OF_MAIN()
+#endif

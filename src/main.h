@@ -1,0 +1,16 @@
+// Program shell: start-up, shutdown and the flags the other threads raise.
+#pragma once
+#include <atomic>
+
+// Written by Allegro's timer and window threads, read by the main loop:
+// atomics, so the main thread always sees the latest store.
+extern std::atomic<int> go_on;                 // a frame-timer tick is pending
+extern std::atomic<int> close_button_pressed;  // -1 once the window's close button was clicked
+
+int setup();
+void cleanup();
+void allow_frame();
+void close_button_handler();
+
+// Waits for the frame timer's next tick, then takes it (sleeping, not spinning).
+void wait_for_tick();

@@ -1,0 +1,60 @@
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "data_handler.h"
+#include "game.h"
+#include "gfx.h"
+
+std::vector<int> sounds_played;
+
+static GFX_DRIVER standin_driver;
+
+void use_standin_screen() {
+    standin_driver.w = 640;
+    standin_driver.h = 480;
+    gfx_driver = &standin_driver;
+    if (!screen) screen = create_bitmap(640, 480);
+    bDraw = screen;
+}
+
+const char* score_file_path() {
+    static std::string path;
+    path = absolute_path("hi.dat");
+    return path.c_str();
+}
+
+void remove_score_file() {
+    std::string path = score_file_path();
+    std::remove(path.c_str());
+    std::remove((path + ".new").c_str());
+}
+
+void release_input() {
+    for (int i = 0; i < KEY_MAX; i++) key[i] = 0;
+    mouse_b = 0;
+    clear_keybuf();
+}
+
+void tick(game& g) {
+    g.update();
+    draw(bDraw, &g);
+    gfx_update();
+}
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
+        std::fprintf(stderr, "cannot start Allegro headless\n");
+        return 1;
+    }
+    set_color_depth(16);
+    on_play = [](int index) { sounds_played.push_back(index); };
+    use_standin_screen();
+    return RUN_ALL_TESTS();
+}
