@@ -1,0 +1,180 @@
+// The story dialogs and the level cycle they link.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "game_fixture.h"
+
+class Dialog : public GameTest {
+protected:
+    void open_scene(int scene, int step = 0) {
+        g->mode = mode_dialog;
+        g->scene = scene;
+        g->scene_step = step;
+        g->update();  // shows the step
+    }
+    // Wins the running battle by dropping meteors ahead of the first granny.
+    void win_battle() {
+        for (int t = 0; t < 20000 && g->mode == mode_battle; t++) {
+            mouse_b = 0;
+            if (t % 8 == 0 && !g->grannies.empty()) {
+                const granny& target = g->grannies.front();
+                int aim_y = std::clamp(static_cast<int>(target.y) - 5, 49, 431);
+                float lead = target.vx * (aim_y / 6 + 1);
+                mouse_x = std::clamp(static_cast<int>(target.x + lead), 1, 457);
+                mouse_y = aim_y;
+                mouse_b = 1;
+            }
+            g->update();
+        }
+        mouse_b = 0;
+    }
+};
+
+TEST_F(Dialog, ThePreBattleStoryLeadsIntoTheBattle) {
+    click(100, 100);  // a slow tile
+    click(572, 448);
+    EXPECT_EQ(g->mode, mode_dialog);
+    EXPECT_EQ(g->speaker, 1);
+    EXPECT_STREQ(g->dialog_lines[1], "-YES, bring the grannies on! (PRESS Y)");
+    answer(KEY_Y);
+    EXPECT_EQ(g->speaker, 5);
+    EXPECT_STREQ(g->dialog_lines[0], "Save me granny!  :-(");
+    answer(KEY_Q);
+    EXPECT_EQ(g->speaker, 2);
+    EXPECT_STREQ(g->dialog_lines[2], "And YOU (points finger) should start running, you evilo!");
+    answer(KEY_Q);
+    EXPECT_EQ(g->speaker, 1);
+    EXPECT_STREQ(g->dialog_lines[2], " ( press any key and start the battle ) ");
+    press(KEY_Q);
+    EXPECT_EQ(g->mode, mode_battle);
+    EXPECT_EQ(g->scene, 0);
+    EXPECT_EQ(g->scene_step, 0);
+    EXPECT_EQ(g->grid[1][0], slow_tile);
+    EXPECT_TRUE(std::find(sounds_played.begin(), sounds_played.end(), 0) == sounds_played.end());
+}
+
+TEST_F(Dialog, NotReadyGoesBackToTheBuildPhaseAsItWas) {
+    click(100, 100);
+    g->level = 2;
+    g->score = 17;
+    open_scene(0);
+    answer(KEY_N);
+    EXPECT_EQ(g->mode, mode_build);
+    EXPECT_EQ(g->grid[1][0], slow_tile);
+    EXPECT_EQ(g->stock[0], 1);
+    EXPECT_EQ(g->level, 2);
+    EXPECT_EQ(g->score, 17);
+    // N and Y together: back to building; the step the Y set is overwritten later.
+    open_scene(0);
+    key[KEY_Y] = 1;
+    press(KEY_N);
+    key[KEY_Y] = 0;
+    EXPECT_EQ(g->mode, mode_build);
+    EXPECT_EQ(g->scene_step, 1);
+    idle(5);
+    click(572, 448);
+    EXPECT_EQ(g->scene_step, 0);
+}
+
+TEST_F(Dialog, KeysCountOnlyAfterTheDelayAndAreNotRemembered) {
+    open_scene(0);
+    answer(KEY_X);  // not offered: swallowed
+    EXPECT_EQ(g->scene_step, 0);
+    press(KEY_Y);
+    EXPECT_EQ(g->scene_step, 1);
+    for (int i = 0; i < 4; i++) press(KEY_Q);  // within the delay: dropped
+    EXPECT_EQ(g->scene_step, 1);
+    g->update();  // nothing waiting: the dropped presses are gone
+    EXPECT_EQ(g->scene_step, 1);
+    press(KEY_Q);
+    EXPECT_EQ(g->scene_step, 2);
+}
+
+TEST_F(Dialog, AWholeLevelCycleWonThenLost) {
+    click(100, 100);
+    start_battle();
+    ASSERT_EQ(g->mode, mode_battle);
+    testing::internal::CaptureStdout();
+    win_battle();
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(g->mode, mode_dialog);
+    ASSERT_EQ(g->scene, 1);
+    int won_score = g->score;
+
+    answer(KEY_Q);
+    EXPECT_STREQ(g->dialog_lines[1], "I killed all the old ladies!");
+    answer(KEY_Q);
+    EXPECT_EQ(g->dialog_lines[0], "You're score: " + std::to_string(won_score));
+    EXPECT_EQ(g->speaker, 1);
+    size_t entries = g->highscores.size();
+    answer_score_step();
+    EXPECT_EQ(g->scene_step, 3);
+    EXPECT_LE(g->highscores.size(), entries + 1);
+    EXPECT_NE(std::find(g->highscores.begin(), g->highscores.end(), won_score), g->highscores.end());
+    EXPECT_TRUE(std::is_sorted(g->highscores.rbegin(), g->highscores.rend()));
+    answer(KEY_Y);
+    EXPECT_EQ(g->mode, mode_build);
+    EXPECT_EQ(g->level, 1);
+    EXPECT_EQ(g->time_left, 4800);
+    EXPECT_EQ(g->score, won_score);
+    EXPECT_EQ(g->grid[1][0], 0);
+
+    // Level 1 is lost: the shield is gone.
+    start_battle();
+    g->shield = -5;
+    g->update();
+    ASSERT_EQ(g->scene, 2);
+    answer(KEY_Q);
+    EXPECT_STREQ(g->dialog_lines[0], "( press N ) NOOO, please spare me!");
+    answer(KEY_N);
+    EXPECT_STREQ(g->dialog_lines[2], " ( SCORE -50 )");
+    EXPECT_EQ(g->score, won_score - 50);
+    answer(KEY_Q);
+    EXPECT_EQ(g->dialog_lines[0], "You're score: " + std::to_string(won_score - 50));
+    answer_score_step();
+    EXPECT_NE(std::find(g->highscores.begin(), g->highscores.end(), won_score - 50),
+              g->highscores.end());
+    EXPECT_EQ(g->scene_step, 5);
+    answer(KEY_N);  // enough: the farewell
+    EXPECT_EQ(g->scene, 1);
+    EXPECT_EQ(g->scene_step, 4);
+    EXPECT_STREQ(g->dialog_lines[0], "I'll keep Chuck locked, don't worry.");
+    EXPECT_EQ(quit, 0);
+    press(KEY_Q);
+    EXPECT_EQ(quit, 1);
+    EXPECT_EQ(g->key_delay, 0);  // the farewell sets no delay
+}
+
+TEST_F(Dialog, MercyOrPrideAndANewGame) {
+    g->score = 10;
+    open_scene(2, 1);
+    key[KEY_N] = 1;
+    press(KEY_M);  // both held: minus then plus
+    key[KEY_N] = 0;
+    EXPECT_EQ(g->score, 10);
+    EXPECT_EQ(g->scene_step, 3);
+    idle(5);
+    EXPECT_STREQ(g->dialog_lines[0], "GOOD, thats the spirit!");
+
+    g->score = -7;
+    open_scene(2, 4);
+    EXPECT_STREQ(g->dialog_lines[0], "You're score: -7");
+    answer_score_step();
+    g->level = 3;
+    answer(KEY_Y);  // a new game
+    EXPECT_EQ(g->mode, mode_build);
+    EXPECT_EQ(g->level, 0);
+    EXPECT_EQ(g->score, 0);
+    EXPECT_EQ(g->time_left, 4200);
+}
+
+TEST_F(Dialog, EveryFinishedBattleEntersItsScore) {
+    g->highscores.clear();
+    for (int battle = 0; battle < 4; battle++) {
+        g->score = 100 + battle;
+        open_scene(1, 2);
+        answer_score_step();
+    }
+    EXPECT_EQ(g->highscores, (std::vector<int>{103, 102, 101, 100}));
+}
