@@ -25,7 +25,7 @@ bench: build
 soak: deps
 	@cmake -S . -B build-asan -DTOLLYBROOK_SANITIZE=ON -DTOLLYBROOK_MEDIA=OFF > build-asan.configure.log 2>&1 || (cat build-asan.configure.log; exit 1)
 	@cmake --build build-asan --target soak -j$(JOBS)
-	./build-asan/tests/soak 1000000
+	./build-asan/stress/soak 1000000
 
 clean:
 	rm -rf $(BUILD) build-asan $(BUILD).configure.log build-asan.configure.log

@@ -28,14 +28,18 @@ void wait_for_tick() {
 // Without a display Allegro cannot run the game at all (and its install
 // calls crash when it failed to start), so say why and stop right there.
 static void give_up(const char* what) {
-    std::fprintf(stderr, "tollybrook: %s: %s\n", what,
-                 allegro_error[0] ? allegro_error : "no reason given");
+    const char* display = std::getenv("DISPLAY");
+    if (allegro_error[0])
+        std::fprintf(stderr, "tollybrook: %s: %s\n", what, allegro_error);
+    else
+        std::fprintf(stderr, "tollybrook: %s: no usable X display (DISPLAY=%s)\n", what,
+                     display ? display : "unset");
     std::exit(1);
 }
 
 int setup() {
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0)
-        give_up("cannot start Allegro (is there a display?)");
+        give_up("cannot start Allegro");
     std::srand(std::time(nullptr));
     install_keyboard();
     install_mouse();
