@@ -1,0 +1,214 @@
+#!/usr/bin/env bash
+# Listens to the game: the tune must play in the build phase, and a click in
+# the build phase must sound an effect.
+#
+#   bash tests/e2e/audio_capture.sh BUILD_DIR
+#
+# The game runs under Xvfb, with HOME pointing at a folder whose .asoundrc
+# makes ALSA's default device a file sink, so whatever Allegro mixes ends up
+# in a raw file (unsigned 16-bit: silence is 32768). Two runs:
+#
+#   1. the game as built: before any click, the capture must hold the tune
+#      (clearly above silence, and steadily so, not a lone blip);
+#   2. the same game with the tune left out of its media folder: before the
+#      click the capture must be pure silence (so the sound of run 1 came
+#      from the tune), and after the click a short burst must appear: the
+#      click effect.
+#
+# The file sink takes audio as fast as Allegro delivers it, faster than
+# real time, so the capture cannot be cut by wall-clock time. Instead the
+# file's size just before the click marks where "before" ends.
+#
+# Skips (exit 0) when Xvfb or ALSA is missing, except under CI=true.
+set -uo pipefail
+
+build=${1:?usage: audio_capture.sh BUILD_DIR}
+build=$(cd "$build" && pwd)
+
+skip() {
+  if [ "${CI:-}" = "true" ]; then
+    echo "FAIL: $* (CI must run this test)"
+    exit 1
+  fi
+  echo "SKIP: $*"
+  exit 0
+}
+fail() { echo "FAIL: $*"; exit 1; }
+
+command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+command -v xdotool >/dev/null || skip "xdotool is not installed"
+ldconfig -p 2>/dev/null | grep -q 'libasound\.so\.2' || skip "ALSA (libasound2) is not installed"
+command -v python3 >/dev/null || fail "python3 is needed to analyse the capture"
+
+[ -x "$build/tollybrook" ] || fail "$build/tollybrook not built"
+for f in nbk.mid sel.wav puree2.ttf; do
+  [ -f "$build/media/$f" ] || fail "$build/media/$f not built"
+done
+[ -f "$build/allegro.cfg" ] || fail "$build/allegro.cfg not built"
+
+tmp=$(mktemp -d)
+xvfb_pid=
+game_pid=
+cleanup() {
+  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display itself and reports it on fd 3.
+Xvfb -displayfd 3 -screen 0 800x600x24 -noreset -nolisten tcp \
+  3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$tmp/display" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
+  sleep 0.1
+done
+[ -s "$tmp/display" ] || skip "Xvfb did not start: $(tail -n 3 "$tmp/xvfb.log")"
+export DISPLAY=":$(head -n 1 "$tmp/display")"
+
+# A private copy of the game folder: the program finds media/, allegro.cfg
+# and hi.dat beside its executable, so this keeps the build folder clean and
+# lets run 2 leave the tune out.
+make_game_dir() { # make_game_dir DIR WITH_TUNE
+  local dir=$1 with_tune=$2
+  mkdir -p "$dir/media"
+  cp "$build/tollybrook" "$build/allegro.cfg" "$dir/"
+  for f in "$build"/media/*; do
+    [ "$with_tune" = 0 ] && [ "$(basename "$f")" = nbk.mid ] && continue
+    ln -s "$f" "$dir/media/"
+  done
+}
+
+bytes_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
+
+# run_game NAME WITH_TUNE: plays the game, clicks once in the build phase,
+# quits; leaves NAME.raw (the capture) and NAME.click (its size at the click).
+run_game() {
+  local name=$1 with_tune=$2
+  local dir=$tmp/$name home=$tmp/$name-home raw=$tmp/$name.raw
+  make_game_dir "$dir" "$with_tune"
+  mkdir -p "$home"
+  cat >"$home/.asoundrc" <<EOF
+pcm.!default { type file; slave.pcm "null"; file "$raw"; format "raw" }
+EOF
+  HOME=$home "$dir/tollybrook" >"$tmp/$name.out" 2>&1 &
+  game_pid=$!
+
+  local wid=
+  for _ in $(seq 150); do
+    wid=$(xdotool search --name '^Tollybrook$' 2>/dev/null | head -n 1)
+    [ -n "$wid" ] && break
+    kill -0 "$game_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -n "$wid" ] || fail "$name: the game window did not appear; output: $(tail -n 5 "$tmp/$name.out")"
+
+  # Let the build phase run and the capture fill: at least two seconds of
+  # audio, and at least 1.5 s of wall time.
+  sleep 1.5
+  for _ in $(seq 100); do
+    [ "$(bytes_of "$raw")" -ge 400000 ] && break
+    sleep 0.1
+  done
+  [ -f "$raw" ] || fail "$name: the game opened no ALSA device (no capture)"
+
+  bytes_of "$raw" >"$tmp/$name.click"
+  # Inside the playfield grid, in the build phase. Held across several ticks
+  # because the game samples the button once a tick.
+  xdotool mousemove --window "$wid" 300 200
+  xdotool mousedown 1; sleep 0.15; xdotool mouseup 1
+  sleep 1.5
+
+  xdotool mousemove --window "$wid" 320 240
+  xdotool keydown Escape; sleep 0.2; xdotool keyup Escape
+  for _ in $(seq 50); do
+    kill -0 "$game_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$game_pid" 2>/dev/null; then
+    kill "$game_pid"
+    wait "$game_pid" 2>/dev/null
+    game_pid=
+    fail "$name: the game did not end on Escape"
+  fi
+  wait "$game_pid" 2>/dev/null
+  game_pid=
+}
+
+run_game tune 1
+run_game quiet 0
+
+python3 - "$tmp" <<'EOF'
+import array, math, sys
+
+tmp = sys.argv[1]
+RATE, CHANNELS = 44100, 2          # what Allegro's ALSA driver opens
+FRAME = 2 * CHANNELS
+
+def load(name):
+    with open("%s/%s.raw" % (tmp, name), "rb") as f:
+        raw = f.read()
+    with open("%s/%s.click" % (tmp, name)) as f:
+        click = int(f.read()) // FRAME
+    data = array.array("H")
+    data.frombytes(raw[: len(raw) // FRAME * FRAME])
+    if sys.byteorder != "little":
+        data.byteswap()
+    # Mono, centred on zero.
+    mono = [(data[i] + data[i + 1]) / 2 - 32768 for i in range(0, len(data), 2)]
+    return mono, min(click, len(mono))
+
+def rms(xs):
+    return math.sqrt(sum(x * x for x in xs) / len(xs)) if xs else 0.0
+
+def windows(xs, seconds):
+    n = int(RATE * seconds)
+    return [rms(xs[i:i + n]) for i in range(0, len(xs) - n + 1, n)]
+
+failures = []
+def check(ok, what):
+    print(("ok   " if ok else "FAIL ") + what)
+    if not ok:
+        failures.append(what)
+
+# Run 1: the tune in the build phase, before the click.
+mono, click = load("tune")
+before = mono[:click]
+check(len(before) >= 2 * RATE,
+      "tune: %.1f s captured before the click (need 2 s)" % (len(before) / RATE))
+w = windows(before, 0.25)
+start = next((i for i, r in enumerate(w) if r > 150), None)
+check(start is not None, "tune: sound starts before the click")
+if start is not None:
+    playing = w[start:]
+    loud = sum(r > 150 for r in playing)
+    check(len(playing) >= 4 and loud >= 0.8 * len(playing),
+          "tune: %d of %d quarter-second windows above RMS 150 after it starts"
+          % (loud, len(playing)))
+    level = rms(before[int(start * 0.25 * RATE):])
+    check(level > 400, "tune: RMS %.0f while playing (need > 400; silence is 0)" % level)
+
+# Run 2: no tune, so silence until the click, then the click's effect.
+mono, click = load("quiet")
+before, after = mono[:click], mono[click:]
+noise = max((abs(x) for x in before), default=0)
+check(len(before) >= RATE and noise <= 2,
+      "quiet: %.1f s of silence before the click (peak %d)" % (len(before) / RATE, noise))
+loud = [i for i, x in enumerate(after) if abs(x) > 300]
+check(bool(loud), "quiet: the click makes a sound")
+if loud:
+    span = (loud[-1] - loud[0]) / RATE
+    peak = max(abs(x) for x in after)
+    check(peak > 1500, "quiet: effect peak %d (need > 1500)" % peak)
+    check(0.02 <= span <= 0.5,
+          "quiet: one short effect, %.3f s long (the click is about 0.07 s)" % span)
+
+if failures:
+    sys.exit(1)
+EOF
+status=$?
+[ $status -eq 0 ] || fail "the capture does not hold the expected sound"
+echo "PASS: the tune plays in the build phase and a click sounds an effect"
