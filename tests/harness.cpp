@@ -5,7 +5,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+
+#include <unistd.h>
 
 #include "data_handler.h"
 #include "game.h"
@@ -49,6 +52,17 @@ void tick(game& g) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // Headless, "beside the program" means the working folder: make that the
+    // program's own folder, so hi.dat and media never land in the source tree.
+    char self[4096];
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length > 0) {
+        self[length] = 0;
+        if (char* slash = std::strrchr(self, '/')) {
+            *slash = 0;
+            if (chdir(self) != 0) std::perror("chdir");
+        }
+    }
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
         std::fprintf(stderr, "cannot start Allegro headless\n");
         return 1;

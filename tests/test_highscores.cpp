@@ -1,0 +1,416 @@
+// The high-score table: hi.dat read by the game record's constructor and
+// written by its destructor, and the modal score screen.
+#include <gtest/gtest.h>
+
+#include <allegro.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "alfont.h"
+#include "data_handler.h"
+#include "game.h"
+#include "gfx.h"
+#include "harness.h"
+#include "main.h"
+
+namespace {
+
+using Scores = std::vector<int>;
+
+std::string path() { return score_file_path(); }
+std::string temp_path() { return path() + ".new"; }
+
+bool is_there(const std::string& p) {
+    struct stat st;
+    return stat(p.c_str(), &st) == 0;
+}
+
+void write_file(const std::string& bytes) {
+    FILE* f = std::fopen(path().c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+std::string read_file() {
+    std::string bytes;
+    if (FILE* f = std::fopen(path().c_str(), "rb")) {
+        char chunk[4096];
+        size_t n;
+        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+// Records as the game writes them: "%9d" and a zero byte.
+std::string records(const Scores& values) {
+    std::string out;
+    for (int v : values) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%9d", v);
+        out += std::string(text, 9) + '\0';
+    }
+    return out;
+}
+
+const Scores kDefault{0, 10, 20, 30, 40, 50, 60, 70, 80, 90};
+
+// The table a fresh game record reads from whatever hi.dat holds now.
+Scores loaded() {
+    game g;
+    return g.highscores;
+}
+
+// Lets a game read hi.dat, replaces its list, and lets it write on the way out.
+void save(const Scores& values) {
+    game g;
+    g.highscores = values;
+}
+
+class HiDat : public ::testing::Test {
+protected:
+    void SetUp() override { clean(); }
+    void TearDown() override { clean(); }
+    static void clean() {
+        rmdir(path().c_str());
+        rmdir(temp_path().c_str());
+        remove_score_file();
+    }
+};
+
+TEST_F(HiDat, WithoutAFileTheDefaultTableIsUsedAndWrittenAtTheEnd) {
+    {
+        game g;
+        EXPECT_EQ(g.highscores, kDefault);
+        EXPECT_FALSE(is_there(path())) << "written before the game ended";
+    }
+    std::string file = read_file();
+    EXPECT_EQ(file, records(kDefault));
+    EXPECT_EQ(file.substr(90, 10), std::string("       90\0", 10));
+    EXPECT_FALSE(is_there(temp_path()));
+}
+
+TEST_F(HiDat, ValuesComeBackInListOrderWithTheirSigns) {
+    write_file(records({5, -12, 300, 7, -5}));
+    EXPECT_EQ(loaded(), (Scores{5, -12, 300, 7, -5}));
+    EXPECT_EQ(read_file(), records({5, -12, 300, 7, -5})) << "a run without battles changes nothing";
+
+    save({42, -7, 0});
+    EXPECT_EQ(read_file(), records({42, -7, 0}));
+    EXPECT_EQ(read_file().substr(10, 10), std::string("       -7\0", 10));
+    EXPECT_EQ(loaded(), (Scores{42, -7, 0}));
+
+    save({});
+    EXPECT_EQ(read_file(), "");
+    EXPECT_EQ(loaded(), Scores{}) << "an empty file is an empty table, not the default";
+}
+
+TEST_F(HiDat, AllRecordsAreReadOnlyTheFirstTenWritten) {
+    const Scores thirteen{3, 1, 4, 1, 5, 9, 2, 6, 5, 3, 5, 8, 9};
+    write_file(records(thirteen));
+    EXPECT_EQ(loaded(), thirteen);
+    EXPECT_EQ(read_file(), records(Scores(thirteen.begin(), thirteen.begin() + 10)));
+
+    // A mebibyte of records: every one is read, ten go back.
+    Scores many;
+    for (int i = 0; i < (1 << 20) / 10; i++) many.push_back(i % 1000 - 500);
+    write_file(records(many) + "123456");
+    EXPECT_EQ(loaded(), many);
+    EXPECT_EQ(read_file(), records(Scores(many.begin(), many.begin() + 10)));
+}
+
+TEST_F(HiDat, AnIncompleteLastRecordIsIgnored) {
+    write_file(records({11, 22, 33}) + "       44");
+    EXPECT_EQ(loaded(), (Scores{11, 22, 33}));
+    for (const char* stub : {"7", "       99"}) {
+        write_file(stub);
+        EXPECT_EQ(loaded(), Scores{}) << "'" << stub << "'";
+    }
+}
+
+TEST_F(HiDat, OddRecordsAreReadOneByOneWithoutOverrunning) {
+    const std::string odd[][2] = {
+        {std::string("abcdefghi\0", 10), "0"},   {std::string("         \0", 10), "0"},
+        {std::string(10, '\0'), "0"},            {std::string("  12abc  \0", 10), "12"},
+        {std::string("   -0042 \0", 10), "-42"}, {"1234567890", "1234567890"},  // no zero byte
+        {std::string("  +15\0 99\0", 10), "15"},
+    };
+    std::string file;
+    Scores want;
+    for (const auto& r : odd) {
+        file += r[0];
+        want.push_back(std::stoi(r[1]));
+    }
+    file += records({42});  // read on its own, not run into the digits before it
+    want.push_back(42);
+    write_file(file);
+    EXPECT_EQ(loaded(), want);
+
+    // Ten nines do not fit an int: read without failing, written back clamped.
+    write_file("9999999999" + records({1}));
+    Scores got = loaded();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_GT(got[0], 0);
+    EXPECT_EQ(got[1], 1);
+    EXPECT_EQ(read_file().substr(0, 10), std::string("999999999\0", 10));
+}
+
+TEST_F(HiDat, EveryWrittenRecordIsWellFormedEvenForHugeValues) {
+    const Scores values{INT_MAX, INT_MIN, 1000000000, -100000000, 999999999, -99999999, 123, -1};
+    const Scores fitted{999999999, -99999999, 999999999, -99999999, 999999999, -99999999, 123, -1};
+    save(values);
+    std::string file = read_file();
+    ASSERT_EQ(file.size(), 10 * values.size());
+    for (size_t i = 0; i < values.size(); i++) {
+        std::string r = file.substr(10 * i, 10);
+        EXPECT_EQ(r[9], '\0') << i;
+        size_t digits = r.find_first_not_of(' ');
+        if (r[digits] == '-') digits++;
+        EXPECT_EQ(r.find_first_not_of("0123456789", digits), 9u) << i << ": '" << r << "'";
+        EXPECT_EQ(std::atoi(r.c_str()), fitted[i]) << i;
+    }
+    EXPECT_EQ(loaded(), fitted);
+}
+
+TEST_F(HiDat, ADirectoryAtThePathIsNoTableAndStaysADirectory) {
+    ASSERT_EQ(mkdir(path().c_str(), 0755), 0);
+    {
+        game g;
+        EXPECT_EQ(g.highscores, kDefault);
+        g.highscores = {1, 2, 3};
+    }
+    struct stat st;
+    ASSERT_EQ(stat(path().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_FALSE(is_there(temp_path())) << "the unused copy is left behind";
+}
+
+TEST_F(HiDat, AFailedWriteKeepsTheOldTable) {
+    write_file(records({1, 2, 3}));
+    // The new table is written beside the old one first; block that.
+    ASSERT_EQ(mkdir(temp_path().c_str(), 0755), 0);
+    save({9, 9, 9});
+    EXPECT_EQ(read_file(), records({1, 2, 3}));
+}
+
+TEST_F(HiDat, AnUnreadableTableIsNeitherShownNorOverwritten) {
+    if (geteuid() == 0) GTEST_SKIP() << "file permissions do not stop root";
+    write_file(records({70, 60}));
+    ASSERT_EQ(chmod(path().c_str(), 0), 0);
+    {
+        game g;
+        EXPECT_EQ(g.highscores, kDefault);
+        g.highscores = {5};
+    }
+    chmod(path().c_str(), 0644);
+    EXPECT_EQ(read_file(), records({70, 60}));
+}
+
+TEST_F(HiDat, AReadOnlyFolderKeepsTheOldTable) {
+    if (geteuid() == 0) GTEST_SKIP() << "folder permissions do not stop root";
+    write_file(records({70, 60}));
+    std::string folder = path().substr(0, path().rfind('/'));
+    struct stat st;
+    ASSERT_EQ(stat(folder.c_str(), &st), 0);
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    {
+        game g;
+        EXPECT_EQ(g.highscores, (Scores{70, 60}));
+        g.highscores = {5};
+    }
+    chmod(folder.c_str(), st.st_mode & 07777);
+    EXPECT_EQ(read_file(), records({70, 60}));
+}
+
+// The score screen draws with a real font; the test plays the frame timer.
+class ScoreScreen : public HiDat {
+protected:
+    ALFONT_FONT* saved_font = nullptr;
+    int saved_fh = 0;
+
+    void SetUp() override {
+        HiDat::SetUp();
+        release_input();
+        quit = 0;
+        close_button_pressed = 0;
+        go_on = 0;
+        ASSERT_EQ(alfont_init(), 0);
+        saved_font = fonts[0];
+        saved_fh = fh;
+        fonts[0] = alfont_load_font("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+        ASSERT_NE(fonts[0], nullptr);
+        alfont_set_font_size(fonts[0], 38);
+        fh = 38;
+        clear_to_color(screen, blue());
+    }
+    void TearDown() override {
+        release_input();
+        quit = 0;
+        close_button_pressed = 0;
+        go_on = 0;
+        alfont_destroy_font(fonts[0]);
+        fonts[0] = saved_font;
+        fh = saved_fh;
+        alfont_exit();
+        HiDat::TearDown();
+    }
+    static int blue() { return makecol(0, 0, 248); }
+
+    // Runs the screen while another thread plays the timer for `ticks`
+    // frames, then calls `leave`. After five seconds it closes the window
+    // and holds Enter rather than hang, and returns false.
+    bool run(game& g, int ticks, const std::function<void()>& leave) {
+        std::atomic<bool> done{false}, stuck{false};
+        std::thread timer([&] {
+            auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            auto wait_taken = [&] {  // until the screen has taken the tick
+                while (go_on != 0 && !done) {
+                    if (std::chrono::steady_clock::now() > give_up) return false;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                return true;
+            };
+            bool ok = true;
+            for (int i = 0; i < ticks && ok; i++) {
+                go_on = 1;
+                ok = wait_taken();
+            }
+            if (ok) leave();
+            while (!done) {
+                go_on = 1;
+                if (std::chrono::steady_clock::now() > give_up) {
+                    stuck = true;
+                    close_button_pressed = -1;
+                    key[KEY_ENTER] = 1;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        g.show_highscores();
+        done = true;
+        timer.join();
+        return !stuck;
+    }
+    // Red pixels in the glyph band of score row i.
+    static int red_in_row(BITMAP* b, int i) {
+        int red = makecol(190, 0, 0), n = 0;
+        for (int y = 48 + 38 * i; y <= 70 + 38 * i; y++)
+            for (int x = 182; x <= 458; x++) n += getpixel(b, x, y) == red;
+        return n;
+    }
+};
+
+TEST_F(ScoreScreen, SortsDescendingAndDropsRepeats) {
+    game g;
+    g.highscores = {5, 90, 5, -3, 40, 90, 0, -3, 12345};
+    key[KEY_ENTER] = 1;
+    go_on = 1;
+    g.show_highscores();
+    EXPECT_EQ(g.highscores, (Scores{12345, 90, 40, 5, 0, -3}));
+}
+
+TEST_F(ScoreScreen, EnterHeldClosesItAtTheFirstFrameUnpresented) {
+    // A back buffer between the drawing and the screen shows what is presented.
+    BITMAP* back = create_bitmap(640, 480);
+    clear_to_color(back, blue());
+    bDbuf = bDraw = back;
+    gfx_setup(GFX_PAGE_BACKBUFFER, 640, 480, 16);
+    {
+        game g;
+        g.score = 35;
+        simulate_keypress(KEY_SPACE << 8);  // waiting since before the screen opened
+        key[KEY_ENTER] = 1;
+        go_on = 1;
+        g.show_highscores();
+        EXPECT_EQ(go_on, 0) << "the frame was not waited for";
+        EXPECT_FALSE(keypressed()) << "the keyboard buffer was not cleared";
+    }
+    EXPECT_EQ(getpixel(back, 300, 12), makecol(190, 190, 190)) << "the frame was not drawn";
+    int changed = 0;
+    for (int y = 0; y < 480; y++)
+        for (int x = 0; x < 640; x++) changed += getpixel(screen, x, y) != blue();
+    EXPECT_EQ(changed, 0) << "the closing frame was presented";
+    gfx_setup(0, 640, 480, 16);
+    bDbuf = nullptr;
+    bDraw = screen;
+    destroy_bitmap(back);
+}
+
+TEST_F(ScoreScreen, EscapeHeldEndsItBeforeAnyFrame) {
+    game g;
+    key[KEY_ESC] = 1;
+    go_on = 0;  // were the screen to wait for a frame, it would never come
+    std::atomic<bool> returned{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 5000 && !returned; i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (!returned) close_button_pressed = -1, key[KEY_ENTER] = 1, go_on = 1;
+    });
+    g.show_highscores();
+    returned = true;
+    watchdog.join();
+    EXPECT_EQ(close_button_pressed, 0) << "it waited for a frame";
+    EXPECT_EQ(getpixel(screen, 300, 12), blue()) << "it drew a frame";
+}
+
+TEST_F(ScoreScreen, EachWayOutEndsARunningScreen) {
+    BITMAP* back = create_bitmap(640, 480);
+    bDbuf = bDraw = back;
+    gfx_setup(GFX_PAGE_BACKBUFFER, 640, 480, 16);
+    const struct {
+        const char* name;
+        std::function<void()> leave;
+    } exits[] = {
+        {"Escape", [] { key[KEY_ESC] = 1; }},
+        {"close button", [] { close_button_pressed = -1; }},
+        {"end of the story", [] { quit = 1; }},
+        {"Enter", [] { key[KEY_ENTER] = 1; }},
+    };
+    for (const auto& e : exits) {
+        clear_to_color(screen, blue());
+        game g;
+        EXPECT_TRUE(run(g, 3, e.leave)) << e.name << " did not end the screen";
+        EXPECT_EQ(getpixel(screen, 300, 12), makecol(190, 190, 190)) << e.name << ": frames presented";
+        release_input();
+        quit = 0;
+        close_button_pressed = 0;
+    }
+    gfx_setup(0, 640, 480, 16);
+    bDbuf = nullptr;
+    bDraw = screen;
+    destroy_bitmap(back);
+}
+
+TEST_F(ScoreScreen, FirstRunWithThirtyFiveShowsItSeventhAndDropsZero) {
+    const Scores shown{90, 80, 70, 60, 50, 40, 35, 30, 20, 10};
+    {
+        game g;
+        g.score = 35;
+        g.highscores.push_back(35);
+        key[KEY_ENTER] = 1;
+        go_on = 1;
+        g.show_highscores();
+        EXPECT_EQ(Scores(g.highscores.begin(), g.highscores.begin() + 10), shown);
+        for (int i = 0; i < 10; i++) EXPECT_EQ(red_in_row(bDraw, i) > 0, i == 6) << "row " << i;
+
+        // The same score again keeps one entry, still marked.
+        g.highscores.push_back(35);
+        go_on = 1;
+        g.show_highscores();
+        EXPECT_EQ(Scores(g.highscores.begin(), g.highscores.begin() + 10), shown);
+        EXPECT_GT(red_in_row(bDraw, 6), 0);
+    }
+    EXPECT_EQ(read_file(), records(shown));
+}
+
+}  // namespace

@@ -1,0 +1,337 @@
+// Media loading: the tables after load_data, the placeholders for missing
+// pictures, the header check that keeps bad files away from Allegro's
+// loader, the path beside the program, and the sound-effect switch.
+#include <gtest/gtest.h>
+
+#include <allegro.h>
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "alfont.h"
+#include "data_handler.h"
+#include "harness.h"
+
+namespace {
+
+bool is_dir(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << path;
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+std::string read_file(const std::string& path) {
+    std::string bytes;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        int c;
+        while ((c = std::fgetc(f)) != EOF) bytes += static_cast<char>(c);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+// Deterministic noise, so a failure can be replayed.
+std::string noise(size_t n, unsigned seed) {
+    std::string s(n, '\0');
+    for (char& c : s) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    return s;
+}
+
+BITMAP* solid(int w, int h, int colour) {
+    BITMAP* b = create_bitmap(w, h);
+    clear_to_color(b, colour);
+    return b;
+}
+
+void save_solid_bmp(const std::string& path, int w, int h, int colour) {
+    BITMAP* b = solid(w, h, colour);
+    ASSERT_EQ(save_bitmap(path.c_str(), b, nullptr), 0) << path;
+    destroy_bitmap(b);
+}
+
+::testing::AssertionResult is_filled(BITMAP* b, int w, int h, int r, int g, int bl) {
+    if (!b) return ::testing::AssertionFailure() << "no bitmap";
+    if (b->w != w || b->h != h)
+        return ::testing::AssertionFailure() << "size " << b->w << "x" << b->h;
+    if (bitmap_color_depth(b) != 16)
+        return ::testing::AssertionFailure() << "depth " << bitmap_color_depth(b);
+    int c = makecol(r, g, bl);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            if (getpixel(b, x, y) != c)
+                return ::testing::AssertionFailure() << "pixel " << x << "," << y << " is "
+                                                     << getr(getpixel(b, x, y)) << ","
+                                                     << getg(getpixel(b, x, y)) << ","
+                                                     << getb(getpixel(b, x, y));
+    return ::testing::AssertionSuccess();
+}
+
+// A mono 8-bit 11025 Hz WAV file of n silent samples.
+std::string wav_of_silence(uint32_t n) {
+    std::string w;
+    auto le = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; i++) w += static_cast<char>((v >> (8 * i)) & 0xff);
+    };
+    w += "RIFF", le(36 + n, 4), w += "WAVEfmt ", le(16, 4);
+    le(1, 2), le(1, 2), le(11025, 4), le(11025, 4), le(1, 2), le(8, 2);
+    w += "data", le(n, 4), w += std::string(n, '\x80');
+    return w;
+}
+
+std::string media_dir() { return absolute_path("/media"); }
+
+class Media : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(alfont_init(), 0);
+        sounds_played.clear();
+    }
+    void TearDown() override {
+        if (loaded) unload_data();
+        std::memset(sfx, 0, sizeof sfx);
+        music = nullptr;
+        fonts[0] = nullptr;
+        alfont_exit();
+    }
+    void load() {
+        ASSERT_EQ(load_data(), 0);
+        loaded = true;
+    }
+    bool loaded = false;
+};
+
+TEST_F(Media, EveryMissingPictureGetsItsTablesPlaceholder) {
+    if (is_dir(media_dir())) GTEST_SKIP() << "a media folder stands beside the test program";
+    load();
+    for (int i = 0; i < 3; i++) {
+        EXPECT_TRUE(is_filled(bSpecTiles[i], 64, 64, 255, 0, 0)) << "bSpecTiles " << i;
+        EXPECT_FALSE(is_sub_bitmap(bSpecTiles[i])) << "the strip is released, tiles must own their pixels";
+    }
+    EXPECT_NE(bSpecTiles[0], bSpecTiles[1]);
+    for (int i = 3; i < 5; i++) EXPECT_TRUE(is_filled(bSpecTiles[i], 64, 64, 0, 255, 0)) << "bSpecTiles " << i;
+    for (int i = 0; i < 5; i++) EXPECT_TRUE(is_filled(bOtTiles[i], 32, 32, 0, 255, 255)) << "bOtTiles " << i;
+    for (int i = 0; i < 16; i++) EXPECT_TRUE(is_filled(bEtc[i], 32, 32, 50, 255, 255)) << "bEtc " << i;
+    // No game font here either: a system font stands in, at the game's size.
+    ASSERT_NE(fonts[0], nullptr);
+    EXPECT_EQ(fh, 38);
+    EXPECT_EQ(alfont_get_font_height(fonts[0]), 38);
+    EXPECT_EQ(music, nullptr);
+    for (SAMPLE* s : sfx) EXPECT_EQ(s, nullptr);
+}
+
+// Builds a media folder beside the test program for one test and removes it
+// afterwards. A marker file tells a leftover of ours from a real folder.
+class MediaFolder : public Media {
+protected:
+    std::string dir, marker;
+    std::vector<std::string> made;
+
+    void SetUp() override {
+        Media::SetUp();
+        dir = media_dir();
+        marker = dir + "/.made_by_unit_tests";
+        if (is_dir(dir) && read_file(marker).empty()) GTEST_SKIP() << "a real media folder is there";
+        remove_folder();
+        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+        write_file(marker, "x");
+    }
+    void TearDown() override {
+        Media::TearDown();
+        remove_folder();
+    }
+    std::string file(const char* name) {
+        made.push_back(dir + "/" + name);
+        return made.back();
+    }
+    void remove_folder() {
+        for (const std::string& f : made) std::remove(f.c_str());
+        std::remove(marker.c_str());
+        rmdir(dir.c_str());
+    }
+};
+
+TEST_F(MediaFolder, PicturesAreCutOrderedAndBadOnesReplaced) {
+    // The strip: three bands, one per tile.
+    BITMAP* strip = create_bitmap(192, 64);
+    const int band[3] = {makecol(248, 0, 0), makecol(0, 252, 0), makecol(0, 0, 248)};
+    for (int i = 0; i < 3; i++) rectfill(strip, 64 * i, 0, 64 * i + 63, 63, band[i]);
+    ASSERT_EQ(save_bitmap(file("sliding.bmp").c_str(), strip, nullptr), 0);
+    destroy_bitmap(strip);
+    save_solid_bmp(file("repulse.bmp"), 64, 64, makecol(120, 120, 0));
+    // attract.bmp is missing.
+
+    // Every other picture gets a width of its own, so the order shows.
+    const char* const others[] = {"tile.bmp",   "tile_low.bmp", "tile_top.bmp", "hole.bmp",
+                                  "start.bmp",  "you.bmp",      "granny.bmp",   "dialog.bmp",
+                                  "castle.bmp", "chuck.bmp",    "grannie.bmp",  "flame0.bmp",
+                                  "flame1.bmp", "flame2.bmp",   "exp3.bmp",     "exp2.bmp",
+                                  "exp1.bmp",   "exp0.bmp"};
+    for (int i = 0; i < 18; i++) save_solid_bmp(file(others[i]), 40 + i, 8, makecol(8, 8, 8));
+    // Bad files become placeholders: noise, a header cut short, nothing at all.
+    write_file(file("flame1.bmp"), "BM" + noise(3000, 1));
+    std::string castle = read_file(dir + "/castle.bmp");
+    write_file(file("castle.bmp"), castle.substr(0, castle.size() / 2));
+    write_file(file("hole.bmp"), "");
+
+    write_file(file("fire.wav"), wav_of_silence(64));
+
+    load();
+    static const int rgb[3][3] = {{248, 0, 0}, {0, 252, 0}, {0, 0, 248}};
+    for (int i = 0; i < 3; i++)
+        EXPECT_TRUE(is_filled(bSpecTiles[i], 64, 64, rgb[i][0], rgb[i][1], rgb[i][2])) << "tile " << i;
+    EXPECT_TRUE(is_filled(bSpecTiles[3], 64, 64, 120, 120, 0));
+    EXPECT_TRUE(is_filled(bSpecTiles[4], 64, 64, 0, 255, 0));
+
+    EXPECT_EQ(bOtTiles[0]->w, 40);
+    EXPECT_EQ(bOtTiles[1]->w, 41);
+    EXPECT_EQ(bOtTiles[2]->w, 42);
+    EXPECT_TRUE(is_filled(bOtTiles[3], 32, 32, 0, 255, 255));  // empty hole.bmp
+    EXPECT_TRUE(is_filled(bOtTiles[4], 32, 32, 0, 255, 255));  // never has a file
+    for (int i = 0; i < 14; i++) {
+        if (i == 4 || i == 8) continue;
+        EXPECT_EQ(bEtc[i]->w, 44 + i) << "bEtc " << i << " holds the wrong file";
+    }
+    // The explosions are stored backwards: bEtc 10 is exp3, bEtc 13 is exp0.
+    EXPECT_EQ(bEtc[10]->w, 40 + 14);
+    EXPECT_EQ(bEtc[13]->w, 40 + 17);
+    EXPECT_TRUE(is_filled(bEtc[4], 32, 32, 50, 255, 255));  // cut-off castle
+    EXPECT_TRUE(is_filled(bEtc[8], 32, 32, 50, 255, 255));  // noise
+    EXPECT_TRUE(is_filled(bEtc[14], 32, 32, 50, 255, 255));
+    EXPECT_TRUE(is_filled(bEtc[15], 32, 32, 50, 255, 255));
+
+    ASSERT_NE(sfx[0], nullptr);
+    for (int i = 1; i < 4; i++) EXPECT_EQ(sfx[i], nullptr);
+    // With only one sample there, the others are silent; nothing fails.
+    for (int i = 0; i < 4; i++) play(i);
+    play(0);
+    EXPECT_EQ(sounds_played, (std::vector<int>{0, 1, 2, 3, 0}));
+}
+
+class CheckedBitmap : public ::testing::Test {
+protected:
+    std::string path = ::testing::TempDir() + "checked.bmp";
+    void TearDown() override { std::remove(path.c_str()); }
+    BITMAP* load_bytes(const std::string& bytes) {
+        write_file(path, bytes);
+        return load_checked_bitmap(path.c_str());
+    }
+    std::string valid_bmp(int w, int h) {
+        save_solid_bmp(path, w, h, makecol(0, 128, 248));
+        return read_file(path);
+    }
+};
+
+TEST_F(CheckedBitmap, AcceptsAPlainTwentyFourBitFile) {
+    BITMAP* src = create_bitmap(5, 3);
+    for (int y = 0; y < 3; y++)
+        for (int x = 0; x < 5; x++) putpixel(src, x, y, makecol(40 * x, 80 * y, 200));
+    putpixel(src, 4, 2, makecol(255, 0, 255));
+    ASSERT_EQ(save_bitmap(path.c_str(), src, nullptr), 0);
+    ASSERT_EQ(read_file(path)[28], 24);
+
+    BITMAP* got = load_checked_bitmap(path.c_str());
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(got->w, 5);
+    EXPECT_EQ(got->h, 3);
+    for (int y = 0; y < 3; y++)
+        for (int x = 0; x < 5; x++) EXPECT_EQ(getpixel(got, x, y), getpixel(src, x, y)) << x << "," << y;
+    EXPECT_EQ(getpixel(got, 4, 2), bitmap_mask_color(got));  // sprites stay transparent
+    destroy_bitmap(got);
+    destroy_bitmap(src);
+}
+
+TEST_F(CheckedBitmap, RejectsCompressedCutShortAndForeignFiles) {
+    EXPECT_EQ(load_checked_bitmap((::testing::TempDir() + "no_such.bmp").c_str()), nullptr);
+    EXPECT_EQ(load_bytes(""), nullptr);
+    EXPECT_EQ(load_bytes("BM"), nullptr);
+    EXPECT_EQ(load_bytes(noise(5000, 7)), nullptr);
+    EXPECT_EQ(load_bytes("BM" + noise(5000, 9)), nullptr);
+
+    std::string good = valid_bmp(40, 40);
+    ASSERT_EQ(good.size(), 54u + 40 * 120);
+    EXPECT_EQ(load_bytes(good.substr(0, 54)), nullptr);
+    EXPECT_EQ(load_bytes(good.substr(0, good.size() - 1)), nullptr);
+    EXPECT_EQ(load_bytes(good.substr(0, 2000)), nullptr);
+
+    auto patched = [&](int at, std::initializer_list<unsigned char> bytes) {
+        std::string s = good;
+        for (unsigned char b : bytes) s[at++] = static_cast<char>(b);
+        return s;
+    };
+    EXPECT_EQ(load_bytes(patched(18, {0, 0, 0, 0x40})), nullptr);       // width 1 << 30
+    EXPECT_EQ(load_bytes(patched(22, {0xff, 0xff, 0xff, 0x7f})), nullptr);  // height
+    EXPECT_EQ(load_bytes(patched(28, {16, 0})), nullptr);               // 16-bit fields
+    EXPECT_EQ(load_bytes(patched(10, {0xf0, 0xff, 0xff, 0xff})), nullptr);  // pixels past the end
+    std::string big_palette = patched(28, {8, 0});  // 8-bit, with 65536 palette colours
+    big_palette[48] = 1;
+    EXPECT_EQ(load_bytes(big_palette), nullptr);
+
+    // A genuine 4x2 RLE8 picture: two colours, one run per row.
+    std::string rle = "BM";
+    auto le = [&](uint32_t v, int n) {
+        for (int i = 0; i < n; i++) rle += static_cast<char>((v >> (8 * i)) & 0xff);
+    };
+    const std::string data("\x04\x01\x00\x00\x04\x02\x00\x01", 8);
+    le(14 + 40 + 12 + data.size(), 4);
+    le(0, 4);
+    le(14 + 40 + 12, 4);
+    le(40, 4), le(4, 4), le(2, 4), le(1, 2), le(8, 2), le(1, 4), le(data.size(), 4);
+    le(2835, 4), le(2835, 4), le(3, 4), le(0, 4);
+    le(0, 4), le(0x0000ff, 4), le(0x00ff00, 4);
+    rle += data;
+    EXPECT_EQ(load_bytes(rle), nullptr);
+    rle[30] = 2;  // and as RLE4
+    EXPECT_EQ(load_bytes(rle), nullptr);
+}
+
+TEST(Play, OnlyTheFourEffectsSoundAndEmptySamplesStaySilent) {
+    sounds_played.clear();
+    SAMPLE* saved[4];
+    std::memcpy(saved, sfx, sizeof sfx);
+    std::memset(sfx, 0, sizeof sfx);
+    for (int index : {4, -1, 5, 1000, INT_MIN, INT_MAX}) play(index);
+    EXPECT_TRUE(sounds_played.empty());
+    for (int i = 0; i < 4; i++) play(i);  // empty samples: nothing to play, nothing breaks
+    EXPECT_EQ(sounds_played, (std::vector<int>{0, 1, 2, 3}));
+
+    // A real sample overlaps itself when played twice in one tick.
+    sounds_played.clear();
+    sfx[1] = create_sample(8, 0, 11025, 256);
+    play(1);
+    play(1);
+    EXPECT_EQ(sounds_played, (std::vector<int>{1, 1}));
+    destroy_sample(sfx[1]);
+    std::memcpy(sfx, saved, sizeof sfx);
+}
+
+TEST(AbsolutePath, NamesAFileBesideTheProgramInOneSharedBuffer) {
+    // Headless, Allegro names the program "./", so "beside it" is the
+    // working directory; the real system driver gives the full path.
+    char exe[256], dir[PATH_MAX];
+    get_executable_name(exe, sizeof exe);
+    *std::strrchr(exe, '/') = '\0';
+    ASSERT_NE(realpath(exe, dir), nullptr);
+    char* first = absolute_path("/media/tile.bmp");
+    EXPECT_EQ(first, fname);
+    EXPECT_EQ(std::string(first), std::string(dir) + "/media/tile.bmp");
+    char* second = absolute_path("hi.dat");
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(std::string(first), std::string(dir) + "/hi.dat");
+}
+
+}  // namespace
