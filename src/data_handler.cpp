@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "game.h"
 
@@ -133,18 +134,22 @@ int load_data() {
     fh = alfont_get_font_height(fonts[0]);
 
     music = load_midi(absolute_path("/media/nbk.mid"));
-    if (music) play_midi(music, 1);
+    // Without a MIDI driver there is nothing to play it on (and Allegro's
+    // player would start a timer that may not exist).
+    if (music && midi_driver && midi_driver->id != MIDI_NONE) play_midi(music, 1);
     for (int i = 0; i < 4; i++) sfx[i] = load_sample(absolute_path(sample_files[i]));
     return 0;
 }
 
+// Frees everything and empties the tables, so nothing can use a freed handle.
 int unload_data() {
     destroy_midi(music);
-    for (SAMPLE* s : sfx) destroy_sample(s);
-    for (BITMAP* b : bSpecTiles) destroy_bitmap(b);
-    for (BITMAP* b : bOtTiles) destroy_bitmap(b);
-    for (BITMAP* b : bEtc) destroy_bitmap(b);
-    for (ALFONT_FONT* f : fonts) alfont_destroy_font(f);
+    music = nullptr;
+    for (SAMPLE*& s : sfx) destroy_sample(std::exchange(s, nullptr));
+    for (BITMAP*& b : bSpecTiles) destroy_bitmap(std::exchange(b, nullptr));
+    for (BITMAP*& b : bOtTiles) destroy_bitmap(std::exchange(b, nullptr));
+    for (BITMAP*& b : bEtc) destroy_bitmap(std::exchange(b, nullptr));
+    for (ALFONT_FONT*& f : fonts) alfont_destroy_font(std::exchange(f, nullptr));
     return 0;
 }
 
