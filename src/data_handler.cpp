@@ -95,8 +95,9 @@ BITMAP* load_checked_bitmap(const char* path) {
     if (info_size < 40 || info_size > 124 || compression != 0) return nullptr;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return nullptr;
     if (bits <= 8 && colours_used > (1u << bits)) return nullptr;
-    if (width < 1 || width > 4096 || height == 0 || height > 4096 || height < -4096) return nullptr;
-    int64_t rows = height < 0 ? -static_cast<int64_t>(height) : height;
+    // Allegro reads bottom-up files only: a negative height is a top-down one.
+    if (width < 1 || width > 4096 || height < 1 || height > 4096) return nullptr;
+    int64_t rows = height;
     int64_t stride = ((static_cast<int64_t>(width) * bits + 31) / 32) * 4;
     if (data_offset < 14 + info_size || data_offset + stride * rows > file_size) return nullptr;
     return load_bitmap(path, nullptr);

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "data_handler.h"
 #include "gfx.h"
@@ -487,8 +489,11 @@ void game::load_highscores() {
         use_default_table(highscores);
         return;
     }
+    // Only a plain file: opening a named pipe would wait for a writer forever.
+    std::error_code error;
+    FILE* file = std::filesystem::is_regular_file(path, error) ? std::fopen(path.c_str(), "rb")
+                                                               : nullptr;
     int64_t size = file_size_ex(path.c_str());
-    FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {  // there is a table, but not for us: show the default, keep theirs
         scores_unreadable = true;
         use_default_table(highscores);

@@ -275,6 +275,7 @@ TEST_F(CheckedBitmap, RejectsCompressedCutShortAndForeignFiles) {
     };
     EXPECT_EQ(load_bytes(patched(18, {0, 0, 0, 0x40})), nullptr);       // width 1 << 30
     EXPECT_EQ(load_bytes(patched(22, {0xff, 0xff, 0xff, 0x7f})), nullptr);  // height
+    EXPECT_EQ(load_bytes(patched(22, {0xd8, 0xff, 0xff, 0xff})), nullptr);  // -40: top-down
     EXPECT_EQ(load_bytes(patched(28, {16, 0})), nullptr);               // 16-bit fields
     EXPECT_EQ(load_bytes(patched(10, {0xf0, 0xff, 0xff, 0xff})), nullptr);  // pixels past the end
     std::string big_palette = patched(28, {8, 0});  // 8-bit, with 65536 palette colours

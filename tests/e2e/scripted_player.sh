@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# A scripted player plays one level of the real game in a private X server,
+# seeing it only through screenshots and moving only through xdotool: it lays
+# tiles with both magnets, starts the battle, answers the dialog, wins the
+# level-0 battle by shooting the grannies it sees, passes the score screen,
+# reaches the level-1 build phase and closes the window. Then the score file
+# beside the executable must hold the battle's score.
+#
+# The game runs with a media folder that holds only the font, so every
+# picture is a flat placeholder square the player can find by its colour.
+#
+# Usage: bash tests/e2e/scripted_player.sh [BUILD_DIR]
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build=$(cd "${1:-build}" && pwd) || exit 1
+# shellcheck source=lib_x.bash
+source "$here/lib_x.bash"
+x_need python3 xwd xwininfo
+
+work=$(mktemp -d /tmp/tollybrook-player.XXXXXX)
+artifacts="$build/e2e-artifacts/scripted_player"
+rm -rf "$artifacts"
+mkdir -p "$artifacts"
+trap 'x_stop_all; rm -rf "$work"' EXIT
+player() { python3 "$here/scripted_player.py" "$@"; }
+
+x_stage_game "$work/game" "$build"
+mkdir -p "$work/game/media"
+# Without its own font the game uses a system one; either way no pictures.
+if [ -f "$build/media/puree2.ttf" ]; then
+    cp "$build/media/puree2.ttf" "$work/game/media/"
+fi
+player hiscores --seed --file "$work/game/hi.dat" || x_fail "cannot write the starting hi.dat"
+
+x_start_server
+echo "X server on $DISPLAY"
+x_launch_game "$work/game" "$artifacts/game.log"
+win=$(x_wait_window "$X_GAME_PID") || exit 1
+
+started=$SECONDS
+player play --window "$win" --artifacts "$artifacts" --summary "$work/summary.json" ||
+    x_fail "the scripted player did not get through the level (screenshots in $artifacts)"
+
+x_close_window "$win" || x_fail "cannot send the close message"
+x_wait_exit "$X_GAME_PID" 15 || x_fail "the game did not end within 15 s of the close message"
+[ "$X_GAME_STATUS" = 0 ] || x_fail "the game ended with status $X_GAME_STATUS after the close message"
+
+player hiscores --file "$work/game/hi.dat" --summary "$work/summary.json" ||
+    x_fail "hi.dat does not hold the battle's score"
+echo "PASS: played through level 0 in $((SECONDS - started)) s"
