@@ -5,6 +5,7 @@
 
 #include <allegro.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdint>
@@ -114,6 +115,32 @@ protected:
     }
     bool loaded = false;
 };
+
+// A placeholder is one flat colour; every real picture has more than one.
+bool is_flat(BITMAP* b) {
+    int first = getpixel(b, 0, 0);
+    for (int y = 0; y < b->h; y++)
+        for (int x = 0; x < b->w; x++)
+            if (getpixel(b, x, y) != first) return false;
+    return true;
+}
+
+TEST_F(Media, TheBuiltMediaLeaveNoPlaceholderWhereAFileExists) {
+    std::string built = absolute_path("/../media");
+    if (!is_dir(built + "/")) GTEST_SKIP() << "the media were not built";
+    if (is_dir(media_dir())) GTEST_SKIP() << "a media folder stands beside the test program";
+    ASSERT_EQ(symlink(built.c_str(), media_dir().c_str()), 0);
+    load();
+    unlink(media_dir().c_str());
+    for (int i = 0; i < 5; i++) EXPECT_FALSE(is_flat(bSpecTiles[i])) << "bSpecTiles " << i;
+    for (int i = 0; i < 4; i++) EXPECT_FALSE(is_flat(bOtTiles[i])) << "bOtTiles " << i;
+    for (int i = 0; i < 14; i++) EXPECT_FALSE(is_flat(bEtc[i])) << "bEtc " << i;
+    EXPECT_TRUE(is_flat(bOtTiles[4]));
+    EXPECT_TRUE(is_flat(bEtc[14]) && is_flat(bEtc[15]));
+    EXPECT_NE(music, nullptr);
+    for (SAMPLE* s : sfx) EXPECT_NE(s, nullptr);
+    EXPECT_EQ(fh, 38);
+}
 
 TEST_F(Media, EveryMissingPictureGetsItsTablesPlaceholder) {
     if (is_dir(media_dir())) GTEST_SKIP() << "a media folder stands beside the test program";
