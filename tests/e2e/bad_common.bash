@@ -10,6 +10,8 @@
 #                               (start button, Y, the battle, a few shots), hold
 #                               Escape and expect exit status 0; prints why not
 
+source "$(dirname "${BASH_SOURCE[0]}")/lib_x.bash"
+
 BAD_SERVERS_FILE=""
 # Words put before ./tollybrook when it is started (a wrapper that changes
 # its world, say); empty for a plain start.
@@ -27,30 +29,12 @@ bad_need() {
     done
 }
 
-# A display is free when neither its socket nor its lock file exists; it is
-# ours once the lock names our Xvfb. Prints the number; the pid goes into
-# BAD_SERVERS_FILE (set by the caller), since this runs in a subshell.
+# Prints the display number; the pid goes into BAD_SERVERS_FILE (set by the
+# caller), since this runs in a subshell.
 bad_start_server() {
-    local n pid tries
-    for n in 40 41 42 43 44 45 46 47 48 49; do
-        [ -e "/tmp/.X11-unix/X$n" ] && continue
-        [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 800x600x24 -noreset -nolisten tcp >/dev/null 2>&1 &
-        pid=$!
-        for tries in $(seq 1 100); do
-            kill -0 "$pid" 2>/dev/null || break
-            if [ "$(tr -d ' ' 2>/dev/null <"/tmp/.X$n-lock")" = "$pid" ] &&
-                xdpyinfo -display ":$n" >/dev/null 2>&1; then
-                echo "$pid" >>"$BAD_SERVERS_FILE"
-                echo "$n"
-                return 0
-            fi
-            sleep 0.05
-        done
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    done
-    return 1
+    x_claim_display 40 49 || return 1
+    echo "$X_CLAIMED_PID" >>"$BAD_SERVERS_FILE"
+    echo "$X_CLAIMED_DISPLAY"
 }
 
 bad_stop_servers() {

@@ -26,13 +26,14 @@ x_need() {
     done
 }
 
-# Other test runs and other people's servers share this machine, so a display
-# counts as free only when neither its socket nor its lock file exists, and it
-# is ours only when the lock names our Xvfb.
-x_start_server() {
-    x_need Xvfb xdpyinfo xdotool
+# Starts Xvfb on the first free display from FIRST to LAST and sets
+# X_CLAIMED_DISPLAY and X_CLAIMED_PID; returns 1 when none is free. Other test
+# runs and other people's servers share this machine, so a display counts as
+# free only when neither its socket nor its lock file exists, and it is ours
+# only when the lock names our Xvfb.
+x_claim_display() {
     local n pid _
-    for n in 60 61 62 63 64 65 66 67 68 69; do
+    for n in $(seq "$1" "$2"); do
         [ -e "/tmp/.X11-unix/X$n" ] && continue
         [ -e "/tmp/.X$n-lock" ] && continue
         Xvfb ":$n" -screen 0 800x600x24 -noreset -nolisten tcp >/dev/null 2>&1 &
@@ -43,8 +44,8 @@ x_start_server() {
             fi
             if [ "$({ tr -d ' ' <"/tmp/.X$n-lock"; } 2>/dev/null)" = "$pid" ] &&
                 xdpyinfo -display ":$n" >/dev/null 2>&1; then
-                X_SERVER_PID=$pid
-                export DISPLAY=":$n"
+                X_CLAIMED_DISPLAY=$n
+                X_CLAIMED_PID=$pid
                 return 0
             fi
             sleep 0.05
@@ -52,7 +53,14 @@ x_start_server() {
         kill "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
-    x_fail "no free X display between :60 and :69"
+    return 1
+}
+
+x_start_server() {
+    x_need Xvfb xdpyinfo xdotool
+    x_claim_display 60 69 || x_fail "no free X display between :60 and :69"
+    X_SERVER_PID=$X_CLAIMED_PID
+    export DISPLAY=":$X_CLAIMED_DISPLAY"
 }
 
 x_stop_game() {
