@@ -17,18 +17,6 @@ BAD_SERVERS_FILE=""
 # its world, say); empty for a plain start.
 BAD_PREFIX=()
 
-bad_fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-bad_need() {
-    local tool
-    for tool in "$@"; do
-        command -v "$tool" >/dev/null 2>&1 || bad_fail "$tool is not installed"
-    done
-}
-
 # Prints the display number; the pid goes into BAD_SERVERS_FILE (set by the
 # caller), since this runs in a subshell.
 bad_start_server() {
@@ -48,8 +36,8 @@ bad_stop_servers() {
 
 bad_stage() {
     local dir=$1 build=$2 f
-    [ -x "$build/tollybrook" ] || bad_fail "$build/tollybrook has not been built"
-    [ -d "$build/media" ] || bad_fail "$build/media has not been built"
+    [ -x "$build/tollybrook" ] || x_fail "$build/tollybrook has not been built"
+    [ -d "$build/media" ] || x_fail "$build/media has not been built"
     mkdir -p "$dir"
     cp "$build/tollybrook" "$dir/"
     cp -r "$build/media" "$dir/"

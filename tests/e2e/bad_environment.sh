@@ -19,7 +19,7 @@ build=${1:?usage: bad_environment.sh BUILD_DIR}
 build=$(cd "$build" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/bad_common.bash"
-bad_need Xvfb xdpyinfo xdotool
+x_need Xvfb xdpyinfo xdotool
 
 work=$(mktemp -d /tmp/tollybrook-bad-env.XXXXXX)
 BAD_SERVERS_FILE=$work/servers
@@ -79,7 +79,7 @@ else
     skip "DISPLAY served by nobody: every display from :40 to :49 is taken"
 fi
 
-display=$(bad_start_server) || bad_fail "no free X display between :40 and :49"
+display=$(bad_start_server) || x_fail "no free X display between :40 and :49"
 
 # Plays a round in DIR; reports CASE as passed or failed.
 round() {

@@ -17,7 +17,7 @@ build=$(cd "$build" && pwd)
 workers=${2:-4}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/bad_common.bash"
-bad_need Xvfb xdpyinfo xdotool python3
+x_need Xvfb xdpyinfo xdotool python3
 
 media_files=(
     sliding.bmp repulse.bmp attract.bmp tile.bmp tile_low.bmp tile_top.bmp hole.bmp
@@ -28,7 +28,7 @@ media_files=(
 damages=(truncated empty random magic)
 
 for name in "${media_files[@]}"; do
-    [ -s "$build/media/$name" ] || bad_fail "$build/media/$name has not been built"
+    [ -s "$build/media/$name" ] || x_fail "$build/media/$name has not been built"
 done
 
 work=$(mktemp -d /tmp/tollybrook-bad-media.XXXXXX)
