@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kDefaultSize = 16;
 constexpr int kMaxSize = 2048;
+constexpr int kMaxWidthPercent = 400;
 constexpr int kFirstGlyph = 32;   // space
 constexpr int kEndGlyph = 127;    // DEL and above draw nothing
 constexpr int kGlyphSlots = 128;
@@ -50,6 +51,7 @@ struct ALFONT_FONT {
     FT_Face face = nullptr;
     int size = kDefaultSize;
     int face_size = 0;  // size the FreeType face is currently scaled to
+    int width_percent = 100;  // horizontal scale of every glyph
     // Ascender and descender (negative) in font units, and units per em.
     long ascender = 0;
     long descender = 0;
@@ -91,6 +93,9 @@ bool scale_face(ALFONT_FONT *f)
         f->face_size = 0;
         return false;
     }
+    // Narrowing scales outlines and advances alike (hinting is unchanged).
+    FT_Matrix narrow = {FT_Fixed(f->width_percent * 0x10000L / 100), 0, 0, 0x10000L};
+    FT_Set_Transform(f->face, f->width_percent == 100 ? nullptr : &narrow, nullptr);
     f->face_size = f->size;
     return true;
 }
@@ -404,6 +409,19 @@ int alfont_set_font_size(ALFONT_FONT *f, int h)
     if (h != f->size) {
         f->size = h;
         f->current = nullptr;
+    }
+    return 0;
+}
+
+int alfont_set_width_percent(ALFONT_FONT *f, int percent)
+{
+    if (!f || percent < 1 || percent > kMaxWidthPercent)
+        return -1;
+    if (percent != f->width_percent) {
+        f->width_percent = percent;
+        f->caches.clear();  // every cached glyph has the old width
+        f->current = nullptr;
+        f->face_size = 0;
     }
     return 0;
 }

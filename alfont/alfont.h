@@ -50,6 +50,12 @@ ALFONT_FONT *alfont_load_font(const char *filepathname);
  * Returns 0 on success, -1 (and keeps the previous size) otherwise. */
 int alfont_set_font_size(ALFONT_FONT *f, int h);
 
+/* Narrows (below 100) or widens every glyph and its advance to percent of
+ * its natural width; 1 to 400, 100 by default. The line height is
+ * unchanged. Returns 0 on success, -1 (and keeps the previous width)
+ * otherwise. */
+int alfont_set_width_percent(ALFONT_FONT *f, int percent);
+
 /* The size last set, in pixels; 0 for a NULL font. */
 int alfont_get_font_height(ALFONT_FONT *f);
 

@@ -132,6 +132,7 @@ int load_data() {
 
     fonts[0] = load_text_font();
     alfont_set_font_size(fonts[0], text_font_size);
+    alfont_set_width_percent(fonts[0], text_font_width_percent);
     fh = alfont_get_font_height(fonts[0]);
 
     music = load_midi(absolute_path("/media/nbk.mid"));
@@ -264,6 +265,15 @@ void draw_dialog(BITMAP* target, game* g) {
     for (int i = 0; i < 3; i++)
         alfont_textout_aa_ex(target, fonts[0], g->dialog_lines[i], 140, top + 10 + 25 * i,
                              makecol(0, 0, 0), -1);
+}
+
+void draw_pause_banner(BITMAP* target) {
+    const char* text = "PAUSED";
+    int cx = target->w / 2, cy = target->h / 2;
+    int half_w = alfont_text_length(fonts[0], text) / 2 + 24, half_h = fh / 2 + 8;
+    rectfill(target, cx - half_w, cy - half_h, cx + half_w, cy + half_h, makecol(0, 0, 0));
+    rect(target, cx - half_w, cy - half_h, cx + half_w, cy + half_h, makecol(190, 0, 0));
+    alfont_textout_centre_aa_ex(target, fonts[0], text, cx, cy - fh / 2, makecol(255, 255, 255), -1);
 }
 
 void draw_score(BITMAP* target, const std::vector<int>* scores, int current) {

@@ -29,6 +29,9 @@ enum {
 };
 
 const int text_font_size = 38;
+// The text font is drawn narrowed to this share of its width, so that the
+// longest dialog line, the battle labels and the score rows fit their boxes.
+const int text_font_width_percent = 60;
 
 // A path beside the executable, e.g. absolute_path("/media/tile.bmp").
 // The text lives in fname until the next request.
@@ -44,6 +47,8 @@ extern void (*on_play)(int index);
 
 void draw(BITMAP* target, game* g);
 void draw_dialog(BITMAP* target, game* g);
+// The "PAUSED" banner, centred on the frame already drawn.
+void draw_pause_banner(BITMAP* target);
 void draw_score(BITMAP* target, const std::vector<int>* scores, int current);
 
 // load_bitmap, but only for files whose header promises a sane,

@@ -99,6 +99,25 @@ private:
     void enter_score(int next_step);
 };
 
+// The pause of the build phase and the battle. P or Pause stops the game
+// record where it stands (and the music), the window losing focus stops a
+// battle; any key goes on. A paused tick is no game tick: nothing is drawn
+// from the random numbers and no clock runs, so a paused game resumes
+// exactly where it stood.
+class pause_control {
+public:
+    // Called once a tick before the update; true when the record must not be
+    // stepped in this tick.
+    bool hold(const game& g);
+    bool active() const { return paused; }
+
+private:
+    bool paused = false;
+    int pause_key = 0;          // the key that paused, until it is let go
+    void start(int scancode);
+    void stop();
+};
+
 // Set to 1 when the story ends the game; the main loop and the score screen stop.
 extern std::atomic<int> quit;
 

@@ -4,7 +4,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <string>
+#include <sys/stat.h>
+#ifdef ALLEGRO_WITH_XWINDOWS
+#include <xalleg.h>
+#endif
 
 #include "alfont.h"
 #include "data_handler.h"
@@ -13,12 +19,25 @@
 
 std::atomic<int> go_on{0};
 std::atomic<int> close_button_pressed{0};
+std::atomic<int> window_lost_focus{0};
+
+#ifndef TOLLYBROOK_VERSION
+#define TOLLYBROOK_VERSION "1.0.0"
+#endif
+
+// The window icon, made at build time from the game's own picture.
+extern const char* tollybrook_window_icon[];
+// Allegro's X11 window takes its icon from this XPM when it is created.
+extern "C" void* allegro_icon;
 
 void allow_frame() { go_on = 1; }
 END_OF_FUNCTION(allow_frame)
 
 void close_button_handler() { close_button_pressed = -1; }
 END_OF_FUNCTION(close_button_handler)
+
+static void focus_lost_handler() { window_lost_focus = 1; }
+END_OF_FUNCTION(focus_lost_handler)
 
 void wait_for_tick() {
     while (go_on == 0) rest(1);
@@ -37,20 +56,137 @@ static void give_up(const char* what) {
     std::exit(1);
 }
 
-int setup() {
+// ---------------------------------------------------------------- command line
+
+static const char usage_line[] = "usage: tollybrook [-w|--windowed] [-f|--fullscreen] [--mute|--sound]\n"
+                                 "       tollybrook --help | --version\n";
+
+static void print_help() {
+    std::printf("%s\n", usage_line);
+    std::printf(
+        "Lay tiles, then drop meteors on the grannies marching on your castle.\n\n"
+        "  -w, --windowed    play in a 640x480 window (the default)\n"
+        "  -f, --fullscreen  play full screen where the system allows it,\n"
+        "                    else in the window\n"
+        "      --mute        play without sound\n"
+        "      --sound       play with sound again after --mute\n"
+        "      --help        show this help and exit\n"
+        "      --version     show the version and exit\n\n"
+        "The screen mode and the sound choice are remembered in\n"
+        "$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg; the command line wins.\n"
+        "Keys: P or Pause pauses the build phase and the battle, Escape quits.\n");
+}
+
+int parse_command_line(int argc, char** argv, launch_choices& choices) {
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
+            print_help();
+            return 0;
+        }
+        if (!std::strcmp(arg, "--version")) {
+            std::printf("tollybrook %s\n", TOLLYBROOK_VERSION);
+            return 0;
+        }
+        if (!std::strcmp(arg, "-w") || !std::strcmp(arg, "--windowed"))
+            choices.fullscreen = 0;
+        else if (!std::strcmp(arg, "-f") || !std::strcmp(arg, "--fullscreen"))
+            choices.fullscreen = 1;
+        else if (!std::strcmp(arg, "--mute"))
+            choices.mute = 1;
+        else if (!std::strcmp(arg, "--sound"))
+            choices.mute = 0;
+        else {
+            std::fprintf(stderr, "tollybrook: unknown option '%s'\n%s", arg, usage_line);
+            return 2;
+        }
+    }
+    return -1;
+}
+
+// ---------------------------------------------------------------- remembered choices
+
+std::string choices_file_path() {
+    const char* config_home = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (config_home && config_home[0] == '/') {
+        base = config_home;
+    } else {  // unset, empty or relative: the XDG default
+        const char* home = std::getenv("HOME");
+        if (!home || !home[0]) return "";
+        base = std::string(home) + "/.config";
+    }
+    return base + "/tollybrook/tollybrook.cfg";
+}
+
+static void make_parent_folders(const std::string& path) {
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1))
+        mkdir(path.substr(0, slash).c_str(), 0755);
+}
+
+// Works on its own config file, leaving Allegro's (allegro.cfg with the
+// sound set-up) in place for everything else.
+void settle_choices(launch_choices& choices) {
+    std::string path = choices_file_path();
+    if (path.empty()) {
+        if (choices.fullscreen < 0) choices.fullscreen = 0;
+        if (choices.mute < 0) choices.mute = 0;
+        return;
+    }
+    push_config_state();
+    set_config_file(path.c_str());
+    bool said = choices.fullscreen >= 0 || choices.mute >= 0;
+    if (choices.fullscreen < 0) choices.fullscreen = get_config_int("tollybrook", "fullscreen", 0) != 0;
+    if (choices.mute < 0) choices.mute = get_config_int("tollybrook", "mute", 0) != 0;
+    if (said && (get_config_int("tollybrook", "fullscreen", -1) != choices.fullscreen ||
+                 get_config_int("tollybrook", "mute", -1) != choices.mute)) {
+        make_parent_folders(path);
+        set_config_int("tollybrook", "fullscreen", choices.fullscreen);
+        set_config_int("tollybrook", "mute", choices.mute);
+        flush_config_file();
+    }
+    pop_config_state();
+}
+
+// ---------------------------------------------------------------- start-up
+
+// Opens the display; full screen asks Allegro for any driver, which falls
+// back to the window where no full-screen mode can be had.
+static int open_display(bool fullscreen) {
+    int mode = GFX_PAGE_BACKBUFFER | GFX_PAGE_NONE;
+    gfx_setup(fullscreen ? mode | GFX_PAGE_ANY_DRIVER : mode, 640, 480, 16);
+    if (gfx_start() == 0) return 0;
+    if (!fullscreen) return -1;
+    gfx_setup(mode, 640, 480, 16);
+    return gfx_start();
+}
+
+int setup(launch_choices choices) {
+    // Allegro makes its X window as it starts: the icon and the class
+    // (the WM_CLASS a dock matches the launcher by) must be set before.
+    allegro_icon = static_cast<void*>(tollybrook_window_icon);
+#ifdef ALLEGRO_WITH_XWINDOWS
+    xwin_set_window_name("tollybrook", "Tollybrook");
+#endif
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0)
         give_up("cannot start Allegro");
+    settle_choices(choices);
     std::srand(std::time(nullptr));
     install_keyboard();
     install_mouse();
     install_timer();
-    install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
+    if (!choices.mute) install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
     LOCK_VARIABLE(go_on);
     LOCK_FUNCTION(allow_frame);
     install_int_ex(allow_frame, BPS_TO_TIMER(60));
     set_close_button_callback(close_button_handler);
-    gfx_setup(GFX_PAGE_BACKBUFFER | GFX_PAGE_NONE, 640, 480, 16);
-    if (gfx_start() != 0) give_up("cannot open the 640x480 window");
+    if (open_display(choices.fullscreen) != 0) give_up("cannot open the 640x480 window");
+    // Keep running when the window loses focus, and let the battle pause.
+    set_display_switch_mode(SWITCH_BACKGROUND);
+    LOCK_VARIABLE(window_lost_focus);
+    LOCK_FUNCTION(focus_lost_handler);
+    set_display_switch_callback(SWITCH_OUT, focus_lost_handler);
     set_window_title("Tollybrook");
     enable_hardware_cursor();
     show_mouse(screen);
@@ -71,8 +207,11 @@ void cleanup() {
 }
 
 #ifndef TOLLYBROOK_NO_MAIN
-int main() {
-    setup();
+int main(int argc, char** argv) {
+    launch_choices choices;
+    int status = parse_command_line(argc, argv, choices);
+    if (status >= 0) return status;
+    setup(choices);
     run();
     cleanup();
     return 0;

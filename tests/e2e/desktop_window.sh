@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# The program as a desktop sees it. Without a display: --help, --version and
+# an unknown option answer and exit. Under Xvfb: the window's WM_CLASS and its
+# icon (the creature's portrait), the remembered --mute, and the pause: P
+# freezes the battle under a "PAUSED" banner, any key goes on. The battle
+# screenshot it takes is the one the AppStream metainfo shows.
+#
+# Usage: bash tests/e2e/desktop_window.sh [BUILD_DIR]
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build=$(cd "${1:-build}" && pwd) || exit 1
+# shellcheck source=lib_x.bash
+source "$here/lib_x.bash"
+x_need python3 xprop import convert rsvg-convert
+
+work=$(mktemp -d /tmp/tollybrook-desktop.XXXXXX)
+trap 'x_stop_all; rm -rf "$work"' EXIT
+
+# 1. The command line, with no display at all.
+out=$(env -u DISPLAY "$build/tollybrook" --help 2>&1) || x_fail "--help: exit status $?"
+grep -q -- "--fullscreen" <<<"$out" || x_fail "--help does not list --fullscreen: $out"
+out=$(env -u DISPLAY "$build/tollybrook" --version 2>&1) || x_fail "--version: exit status $?"
+[[ "$out" =~ ^tollybrook\ [0-9]+\.[0-9]+ ]] || x_fail "--version says: $out"
+env -u DISPLAY "$build/tollybrook" --no-such-thing >"$work/out" 2>"$work/err"
+status=$?
+[ $status = 2 ] || x_fail "an unknown option: exit status $status, not 2"
+[ ! -s "$work/out" ] && grep -q "^usage: tollybrook" "$work/err" ||
+    x_fail "an unknown option: no usage line on standard error: $(cat "$work/out" "$work/err")"
+echo "ok: --help, --version and an unknown option need no display"
+
+# 2. The window, muted, with its own config folder.
+x_start_server
+echo "X server on $DISPLAY"
+x_stage_game "$work/game" "$build"
+[ -e "$build/media" ] && ln -s "$build/media" "$work/game/media"
+export XDG_CONFIG_HOME=$work/config
+"$work/game/tollybrook" --mute >"$work/game.log" 2>&1 &
+X_GAME_PID=$!
+win=$(x_wait_window "$X_GAME_PID") || exit 1
+class=$(xprop -id "$win" WM_CLASS)
+[ "$class" = 'WM_CLASS(STRING) = "tollybrook", "Tollybrook"' ] || x_fail "window class: $class"
+grep -q "mute = 1" "$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg" 2>/dev/null ||
+    x_fail "--mute was not remembered"
+grep -qi "alsa" "$work/game.log" && x_fail "a muted game opened a sound device: $(cat "$work/game.log")"
+
+# The icon pixmap holds the creature's portrait as the SVG draws it.
+icon=$(xprop -id "$win" WM_HINTS | awk '/bitmap id # to use for icon/ {print $NF}')
+[ -n "$icon" ] || x_fail "the window has no icon"
+rsvg-convert -w 48 -h 48 -o "$work/icon.png" "$here/../../assets/art/src/you.svg"
+python3 - "$icon" "$work/icon.png" <<'PY' || x_fail "the window icon is not the creature's portrait"
+import ctypes, subprocess, sys
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XGetImage.restype = ctypes.c_void_p
+x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + [ctypes.c_uint] * 2 + [ctypes.c_ulong, ctypes.c_int]
+x.XGetPixel.restype = ctypes.c_ulong
+x.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
+x.XGetGeometry.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_void_p] * 7
+d = x.XOpenDisplay(None)
+pixmap = int(sys.argv[1], 16)
+root, = (ctypes.c_ulong(),)
+u = [ctypes.c_uint() for _ in range(4)]
+i = [ctypes.c_int() for _ in range(2)]
+x.XGetGeometry(d, pixmap, ctypes.byref(root), ctypes.byref(i[0]), ctypes.byref(i[1]),
+               *[ctypes.byref(v) for v in u])
+w, h = u[0].value, u[1].value
+if (w, h) != (48, 48):
+    sys.exit("icon is %dx%d" % (w, h))
+image = x.XGetImage(d, pixmap, 0, 0, w, h, 0xFFFFFFFF, 2)
+raw = subprocess.run(["convert", sys.argv[2], "-depth", "8", "rgba:-"], capture_output=True, check=True).stdout
+worst = 0
+for py in range(4, 48, 6):
+    for px in range(4, 48, 6):
+        if raw[(py * 48 + px) * 4 + 3] < 255:
+            continue
+        p = x.XGetPixel(image, px, py)
+        got = ((p >> 16) & 255, (p >> 8) & 255, p & 255)
+        want = tuple(raw[(py * 48 + px) * 4:(py * 48 + px) * 4 + 3])
+        worst = max(worst, max(abs(a - b) for a, b in zip(got, want)))
+sys.exit(0 if worst <= 8 else "icon pixels differ by up to %d" % worst)
+PY
+echo "ok: WM_CLASS tollybrook/Tollybrook, the portrait as icon, --mute remembered"
+
+# 3. The battle, and its pause.
+shot() { import -window root -crop 640x480+0+0 +repage "$1"; }
+click_at() {
+    xdotool mousemove "$1" "$2" mousedown 1
+    sleep 0.08
+    xdotool mouseup 1
+}
+click_at 572 448
+for k in y space space space; do
+    sleep 0.3
+    x_hold_key "$k"
+done
+sleep 4
+mkdir -p "$build/screenshots"
+shot "$build/screenshots/battle.png"
+x_hold_key p
+sleep 0.3
+shot "$work/paused1.png"
+sleep 1
+shot "$work/paused2.png"
+cmp -s "$work/paused1.png" "$work/paused2.png" || x_fail "the paused battle still moves"
+# The banner's black box, left of the word: black only while paused.
+pixel() { convert "$1" -format "%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]" -crop "1x1+$2+$3" info:; }
+[ "$(pixel "$work/paused1.png" 268 222)" = "0,0,0" ] || x_fail "no PAUSED banner at the centre"
+[ "$(pixel "$build/screenshots/battle.png" 268 222)" != "0,0,0" ] || x_fail "a banner before the pause"
+x_hold_key space
+sleep 1.5
+shot "$work/resumed.png"
+cmp -s "$work/paused2.png" "$work/resumed.png" && x_fail "the battle did not go on after a key"
+echo "ok: P pauses the battle under a banner, a key resumes it"
+
+x_hold_key Escape 0.1
+x_wait_exit "$X_GAME_PID" 10 || x_fail "the game was still running 10 s after Escape"
+[ "$X_GAME_STATUS" = 0 ] || x_fail "exit status $X_GAME_STATUS"
+echo "PASS"

@@ -1,0 +1,57 @@
+// The screen and sound choices: the command line wins and is remembered,
+// what it leaves open comes from the remembered file.
+#include <gtest/gtest.h>
+
+#include <allegro.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "main.h"
+
+namespace {
+
+launch_choices settled(std::vector<const char*> args) {
+    args.insert(args.begin(), "tollybrook");
+    launch_choices c;
+    EXPECT_EQ(parse_command_line(int(args.size()), const_cast<char**>(args.data()), c), -1);
+    settle_choices(c);
+    return c;
+}
+
+TEST(Choices, TheCommandLineWinsAndIsRememberedForNextTime) {
+    char folder[] = "/tmp/tollybrook-choices.XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    std::string config_home = std::string(folder) + "/config";
+    setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);
+    ASSERT_EQ(choices_file_path(), config_home + "/tollybrook/tollybrook.cfg");
+
+    launch_choices first_run = settled({});
+    EXPECT_EQ(first_run.fullscreen, 0);
+    EXPECT_EQ(first_run.mute, 0);
+    EXPECT_FALSE(exists(choices_file_path().c_str())) << "nothing said, nothing written";
+
+    settled({"--fullscreen", "--mute"});
+    launch_choices remembered = settled({});
+    EXPECT_EQ(remembered.fullscreen, 1);
+    EXPECT_EQ(remembered.mute, 1);
+    launch_choices overruled = settled({"-w"});
+    EXPECT_EQ(overruled.fullscreen, 0);
+    EXPECT_EQ(overruled.mute, 1);
+    launch_choices last = settled({"--sound"});
+    EXPECT_EQ(last.fullscreen, 0);
+    EXPECT_EQ(last.mute, 0);
+
+    std::stringstream file;
+    file << std::ifstream(choices_file_path()).rdbuf();
+    EXPECT_NE(file.str().find("[tollybrook]"), std::string::npos) << file.str();
+
+    // Allegro's own configuration is left as it was.
+    EXPECT_EQ(get_config_int("tollybrook", "fullscreen", -7), -7);
+    unsetenv("XDG_CONFIG_HOME");
+    std::system((std::string("rm -rf ") + folder).c_str());
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+// The pause: a paused tick is no game tick, so a paused battle stands still
+// and, once resumed, plays on exactly as if it had never stopped.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "game_fixture.h"
+
+namespace {
+
+// Everything of the record that a tick can move.
+std::vector<float> snapshot(const game& g) {
+    std::vector<float> s = {float(g.mode), float(g.time_left), float(g.score), float(g.shield),
+                            float(g.scene)};
+    for (const granny& gr : g.grannies) s.insert(s.end(), {gr.x, gr.y, float(gr.state)});
+    for (const meteor& m : g.meteors) s.insert(s.end(), {m.x, m.y, float(m.timer)});
+    return s;
+}
+
+class Pause : public GameTest {
+protected:
+    pause_control pause;
+
+    // One main-loop tick: the pause, or else one game tick. `pressed` is
+    // pressed in this tick, `held` stays down and repeats. True for a game tick.
+    bool loop_tick(int pressed, int held = 0) {
+        for (int k : {pressed, held})
+            if (k) {
+                key[k] = 1;
+                simulate_keypress(k << 8);
+            }
+        bool stepped = !pause.hold(*g);
+        if (stepped) g->update();
+        if (pressed) key[pressed] = 0;
+        return stepped;
+    }
+    // The record after every game tick of a battle with a shot every 50 game
+    // ticks. With pause_at >= 0, P goes down at that main-loop tick and is
+    // held for half a second; 600 ticks later Space resumes.
+    std::vector<std::vector<float>> battle(int pause_at) {
+        std::srand(7);
+        g = std::make_unique<game>();
+        start_battle();
+        std::vector<std::vector<float>> record;
+        int paused_ticks = 0;
+        for (int loop = 0; record.size() < 1500 && g->mode == mode_battle; loop++) {
+            size_t n = record.size();
+            mouse_x = 60 + n % 300, mouse_y = 100 + n % 250;
+            mouse_b = n % 50 == 0;
+            int since = pause_at < 0 ? -1 : loop - pause_at;
+            int pressed = since == 0 ? KEY_P : since == 600 ? KEY_SPACE : 0;
+            int held = since > 0 && since < 30 ? KEY_P : 0;
+            if (loop_tick(pressed, held)) {
+                record.push_back(snapshot(*g));
+            } else {
+                paused_ticks++;
+                if (n > 0) EXPECT_EQ(snapshot(*g), record.back()) << "paused tick " << since;
+            }
+            if (since == 29) key[KEY_P] = 0;
+        }
+        mouse_b = 0;
+        EXPECT_EQ(paused_ticks, pause_at < 0 ? 0 : 600);
+        return record;
+    }
+};
+
+TEST_F(Pause, APausedBattleStandsStillAndResumesAsIfNeverPaused) {
+    auto straight = battle(-1);
+    auto paused = battle(300);
+    ASSERT_EQ(straight.size(), 1500u);
+    ASSERT_EQ(straight.size(), paused.size());
+    for (size_t t = 0; t < straight.size(); t++) ASSERT_EQ(straight[t], paused[t]) << "tick " << t;
+}
+
+// P answers a dialog like any key; focus loss pauses the battle only.
+TEST_F(Pause, DialogsKeepTheirKeysAndOnlyABattlePausesOnFocusLoss) {
+    click(572, 448);
+    ASSERT_EQ(g->mode, mode_dialog);
+    key[KEY_Y] = 1;
+    EXPECT_TRUE(loop_tick(KEY_P));  // taken as an answer, with Y held: Y
+    key[KEY_Y] = 0;
+    EXPECT_EQ(g->scene_step, 1);
+    EXPECT_FALSE(pause.active());
+
+    g->reset(0);
+    window_lost_focus = 1;
+    EXPECT_TRUE(loop_tick(0));
+    EXPECT_FALSE(pause.active()) << "the build phase waits for nobody";
+    start_battle();
+    window_lost_focus = 1;
+    EXPECT_FALSE(loop_tick(0));
+    for (int i = 0; i < 100; i++) EXPECT_FALSE(loop_tick(0));
+    EXPECT_TRUE(loop_tick(KEY_ENTER));
+    EXPECT_FALSE(pause.active());
+}
+
+}  // namespace
