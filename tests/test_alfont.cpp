@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -126,6 +127,27 @@ TEST_F(Alfont, SizeIsTheLineHeightWithBaselineAtTheAscender)
     Box h = ink(bmp_, white_);
     EXPECT_NEAR(h.b, 200 + kAscent - 1, 1);  // stands on the baseline
     EXPECT_NEAR(h.b - h.t + 1, kCapHeight, 1);
+}
+
+TEST_F(Alfont, NarrowingScalesWidthNotHeightAndCanBeUndone)
+{
+    const char *text = "Shield Strength: 666";
+    int natural = alfont_text_length(font_, text);
+    alfont_textout_aa_ex(bmp_, font_, text, 10, 100, black_, -1);
+    Box wide = ink(bmp_, white_);
+    EXPECT_NE(alfont_set_width_percent(font_, 0), 0);
+    EXPECT_NE(alfont_set_width_percent(nullptr, 50), 0);
+    ASSERT_EQ(alfont_set_width_percent(font_, 50), 0);
+    const int rounding = int(std::strlen(text)) / 2 + 1;  // up to half a pixel a glyph
+    EXPECT_NEAR(alfont_text_length(font_, text), natural / 2, rounding);
+    clear_to_color(bmp_, white_);
+    alfont_textout_aa_ex(bmp_, font_, text, 10, 100, black_, -1);
+    Box narrow = ink(bmp_, white_);
+    EXPECT_NEAR(narrow.r - narrow.l, (wide.r - wide.l) / 2, rounding);
+    EXPECT_EQ(narrow.t, wide.t);
+    EXPECT_EQ(narrow.b, wide.b);
+    ASSERT_EQ(alfont_set_width_percent(font_, 100), 0);
+    EXPECT_EQ(alfont_text_length(font_, text), natural);  // no glyph kept its old width
 }
 
 TEST_F(Alfont, CentredTextIsCentredOnX)

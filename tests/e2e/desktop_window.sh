@@ -11,7 +11,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=$(cd "${1:-build}" && pwd) || exit 1
 # shellcheck source=lib_x.bash
 source "$here/lib_x.bash"
-x_need python3 xprop import convert rsvg-convert
+x_need python3 xprop import convert rsvg-convert xlogo
 
 work=$(mktemp -d /tmp/tollybrook-desktop.XXXXXX)
 trap 'x_stop_all; rm -rf "$work"' EXIT
@@ -111,6 +111,18 @@ sleep 1.5
 shot "$work/resumed.png"
 cmp -s "$work/paused2.png" "$work/resumed.png" && x_fail "the battle did not go on after a key"
 echo "ok: P pauses the battle under a banner, a key resumes it"
+
+# Another window taking the focus pauses the battle too.
+xdotool windowfocus "$win"
+xlogo -geometry 100x100+650+0 2>/dev/null &
+logo=$!
+sleep 1
+xdotool search --name '^xlogo$' windowfocus 2>/dev/null
+sleep 0.5
+shot "$work/unfocused.png"
+kill "$logo"
+[ "$(pixel "$work/unfocused.png" 268 222)" = "0,0,0" ] || x_fail "losing focus did not pause the battle"
+echo "ok: losing the focus pauses the battle"
 
 x_hold_key Escape 0.1
 x_wait_exit "$X_GAME_PID" 10 || x_fail "the game was still running 10 s after Escape"
