@@ -80,7 +80,7 @@ static void print_help() {
 int parse_command_line(int argc, char** argv, launch_choices& choices) {
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
-        if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
+        if (!std::strcmp(arg, "--help")) {
             print_help();
             return 0;
         }
@@ -129,18 +129,17 @@ static void make_parent_folders(const std::string& path) {
 // sound set-up) in place for everything else.
 void settle_choices(launch_choices& choices) {
     std::string path = choices_file_path();
-    if (path.empty()) {
-        if (choices.fullscreen < 0) choices.fullscreen = 0;
-        if (choices.mute < 0) choices.mute = 0;
-        return;
-    }
-    push_config_state();
-    set_config_file(path.c_str());
     bool said = choices.fullscreen >= 0 || choices.mute >= 0;
+    push_config_state();
+    if (path.empty())
+        set_config_data("", 0);  // nowhere to remember: the defaults
+    else
+        set_config_file(path.c_str());
     if (choices.fullscreen < 0) choices.fullscreen = get_config_int("tollybrook", "fullscreen", 0) != 0;
     if (choices.mute < 0) choices.mute = get_config_int("tollybrook", "mute", 0) != 0;
-    if (said && (get_config_int("tollybrook", "fullscreen", -1) != choices.fullscreen ||
-                 get_config_int("tollybrook", "mute", -1) != choices.mute)) {
+    if (said && !path.empty() &&
+        (get_config_int("tollybrook", "fullscreen", -1) != choices.fullscreen ||
+         get_config_int("tollybrook", "mute", -1) != choices.mute)) {
         make_parent_folders(path);
         set_config_int("tollybrook", "fullscreen", choices.fullscreen);
         set_config_int("tollybrook", "mute", choices.mute);
