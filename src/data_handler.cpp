@@ -1,14 +1,33 @@
 #include "data_handler.h"
 
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <utility>
 
 #include "game.h"
 
-char buf[256];
-char fname[256];
+#ifndef TOLLYBROOK_DATA_FROM_BIN
+#define TOLLYBROOK_DATA_FROM_BIN "../share/tollybrook"
+#endif
+#ifndef TOLLYBROOK_DATA_DIR
+#define TOLLYBROOK_DATA_DIR "/usr/local/share/tollybrook"
+#endif
+#ifndef TOLLYBROOK_PATCH_INDEX
+#define TOLLYBROOK_PATCH_INDEX "/etc/timidity/freepats.cfg"
+#endif
+
+std::string fname;
 char tmp[64];
 
 BITMAP* bSpecTiles[5];
@@ -21,10 +40,141 @@ SAMPLE* sfx[4];
 
 void (*on_play)(int index) = nullptr;
 
+namespace {
+
+bool is_folder(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The executable's full name. /proc/self/exe keeps every byte and has no
+// length limit; Allegro's own call is the fallback where there is no /proc.
+std::string executable_file() {
+    std::string name(PATH_MAX, '\0');
+    for (;;) {
+        ssize_t got = readlink("/proc/self/exe", name.data(), name.size());
+        if (got < 0) break;
+        if (static_cast<size_t>(got) < name.size()) return name.substr(0, got);
+        name.resize(name.size() * 2);
+    }
+    std::string fallback(PATH_MAX, '\0');
+    get_executable_name(fallback.data(), static_cast<int>(fallback.size()));
+    fallback.resize(std::strlen(fallback.c_str()));
+    if (fallback.empty() || fallback[0] != '/') {  // relative: make it whole, or give up
+        char* here = getcwd(nullptr, 0);
+        if (!here) return "";
+        fallback = std::string(here) + "/" + fallback;
+        std::free(here);
+    }
+    return fallback;
+}
+
+}  // namespace
+
+std::string executable_folder() {
+    // Without a system driver (the headless tools and tests) Allegro has
+    // always put the program in the working folder; they rely on that.
+    if (system_driver && system_driver->id == SYSTEM_NONE) {
+        char* here = getcwd(nullptr, 0);
+        std::string folder = here ? here : "";
+        std::free(here);
+        if (!folder.empty()) return folder;
+    }
+    std::string exe = executable_file();
+    size_t slash = exe.rfind('/');
+    if (slash == std::string::npos) {
+        static bool said = false;
+        if (!said) std::fprintf(stderr, "tollybrook: cannot find the program's own folder\n");
+        said = true;
+        return "";
+    }
+    return slash == 0 ? "/" : exe.substr(0, slash);
+}
+
+std::string media_folder() {
+    const char* chosen = std::getenv("TOLLYBROOK_DATA");
+    if (chosen && *chosen) return chosen;
+    std::string home = executable_folder();
+    if (home.empty()) return "";
+    namespace fs = std::filesystem;
+    const std::string beside = home + "/media";
+    const std::string candidates[] = {
+        beside,
+        (fs::path(home) / TOLLYBROOK_DATA_FROM_BIN).lexically_normal().string(),
+        TOLLYBROOK_DATA_DIR,
+    };
+    for (const std::string& folder : candidates)
+        if (is_folder(folder)) return folder;
+    return beside;
+}
+
 char* absolute_path(const char* relative) {
-    get_executable_name(buf, sizeof buf);
-    make_absolute_filename(fname, buf, relative, sizeof fname);
-    return fname;
+    static const char media_prefix[] = "/media/";
+    const size_t prefix_length = sizeof media_prefix - 1;
+    std::string base;
+    if (std::strncmp(relative, media_prefix, prefix_length) == 0) {
+        base = media_folder();
+        relative += prefix_length;
+    } else {
+        base = executable_folder();
+    }
+    while (*relative == '/') relative++;
+    // One buffer for every request: copied into, not swapped, so it moves
+    // only for a path longer than any before.
+    fname.reserve(PATH_MAX);
+    std::string path;
+    if (!base.empty()) path = std::filesystem::path(base + "/" + relative).lexically_normal().string();
+    fname.assign(path.data(), path.size());
+    return fname.data();
+}
+
+std::string absolute_patch_index(const std::string& timidity_index, const std::string& index_folder) {
+    std::istringstream lines(timidity_index);
+    std::string line, out, dir = index_folder;
+    int patches = 0;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string first, file;
+        if (!(words >> first) || first[0] == '#') continue;
+        if (first == "dir") {
+            words >> dir;
+            while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+        } else if (first == "bank" || first == "drumset") {
+            std::string number;
+            words >> number;
+            out += first + " " + number + "\n";
+        } else if (first.find_first_not_of("0123456789") == std::string::npos && words >> file) {
+            if (file[0] != '/') file = dir + "/" + file;
+            std::string options;
+            std::getline(words, options);
+            out += first + " " + file + options + "\n";
+            patches++;
+        }
+    }
+    return patches ? out : "";
+}
+
+// The rewritten index lives in an anonymous in-memory file that Allegro
+// opens through /proc, so nothing is written to disk and no file has to be
+// installed. It stays open for the whole run: the synthesiser reads it
+// again whenever a tune is loaded.
+void use_system_midi_patches() {
+    if (get_config_string("sound", "patches", nullptr)) return;
+    std::ifstream source(TOLLYBROOK_PATCH_INDEX);
+    if (!source) return;
+    std::stringstream text;
+    text << source.rdbuf();
+    std::string folder = std::filesystem::path(TOLLYBROOK_PATCH_INDEX).parent_path().string();
+    std::string index = absolute_patch_index(text.str(), folder);
+    if (index.empty()) return;
+    int fd = memfd_create("tollybrook-patches", 0);
+    if (fd < 0) return;
+    if (write(fd, index.data(), index.size()) != static_cast<ssize_t>(index.size())) {
+        close(fd);
+        return;
+    }
+    std::string config = "[sound]\npatches = /proc/self/fd/" + std::to_string(fd) + "\n";
+    override_config_data(config.data(), static_cast<int>(config.size()));
 }
 
 // ---------------------------------------------------------------- loading
@@ -46,6 +196,26 @@ const char* const bitmap_files[] = {
 };
 const char* const sample_files[] = {"/media/fire.wav", "/media/boom.wav", "/media/win.wav",
                                     "/media/sel.wav"};
+
+const char* const other_media_files[] = {"/media/sliding.bmp", "/media/repulse.bmp",
+                                         "/media/attract.bmp", "/media/puree2.ttf",
+                                         "/media/nbk.mid"};
+
+// Placeholders and silence keep the game going, but the player should hear
+// once where the files were looked for.
+void report_missing_media() {
+    int missing = 0, total = 0;
+    auto check = [&](const char* name) {
+        total++;
+        if (access(absolute_path(name), R_OK) != 0) missing++;
+    };
+    for (const char* name : bitmap_files) check(name);
+    for (const char* name : sample_files) check(name);
+    for (const char* name : other_media_files) check(name);
+    if (missing)
+        std::fprintf(stderr, "tollybrook: %d of %d media files missing in %s\n", missing, total,
+                     media_folder().c_str());
+}
 
 // Used when the game's own font is missing, so there is always text.
 const char* const fallback_fonts[] = {
@@ -108,6 +278,7 @@ int load_data() {
     std::memset(bOtTiles, 0, sizeof bOtTiles);
     std::memset(bEtc, 0, sizeof bEtc);
     std::memset(fonts, 0, sizeof fonts);
+    report_missing_media();
 
     BITMAP* strip = load_checked_bitmap(absolute_path("/media/sliding.bmp"));
     if (!strip) {

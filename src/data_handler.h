@@ -1,15 +1,15 @@
 // Media tables, sound effects and the renderers that paint each frame.
 #pragma once
 #include <allegro.h>
+#include <string>
 #include <vector>
 
 #include "alfont.h"
 
 class game;
 
-extern char buf[256];    // the executable's file name, per path request
-extern char fname[256];  // the last path built by absolute_path
-extern char tmp[64];     // scratch text for numbers on screen
+extern std::string fname;  // the last path built by absolute_path
+extern char tmp[64];       // scratch text for numbers on screen
 
 extern BITMAP* bSpecTiles[5];  // palette / grid tiles, slot order
 extern BITMAP* bOtTiles[5];    // ground, bottom strip, top strip, hole
@@ -30,9 +30,30 @@ enum {
 
 const int text_font_size = 38;
 
-// A path beside the executable, e.g. absolute_path("/media/tile.bmp").
-// The text lives in fname until the next request.
+// A path beside the executable, e.g. absolute_path("hi.dat"). Names that
+// start with "/media/" are looked up in the folder media_folder() picks.
+// The text lives in fname until the next request; it is empty (and the
+// reason was said on stderr) when the program cannot find its own folder.
 char* absolute_path(const char* relative);
+
+// The folder holding the running executable, from /proc/self/exe (any
+// length, any bytes); empty when it cannot be found.
+std::string executable_folder();
+
+// Where the pictures, sounds and font are read from: $TOLLYBROOK_DATA when
+// set; else the first folder that exists of media/ beside the executable,
+// the install's data folder reached from the executable's folder, and the
+// data folder the build was configured with; else media/ beside the
+// executable.
+std::string media_folder();
+
+// Gives Allegro's MIDI synthesiser the system's patch set, unless the
+// player's own Allegro configuration names one. Call before install_sound.
+void use_system_midi_patches();
+// A TiMidity patch index rewritten for Allegro's synthesiser, which looks
+// every patch file up beside the index and ignores "dir" lines: each patch
+// file becomes an absolute path. Empty when the index lists no patch.
+std::string absolute_patch_index(const std::string& timidity_index, const std::string& index_folder);
 
 int load_data();
 int unload_data();

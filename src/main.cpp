@@ -2,6 +2,7 @@
 
 #include <allegro.h>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -13,12 +14,22 @@
 
 std::atomic<int> go_on{0};
 std::atomic<int> close_button_pressed{0};
+volatile std::sig_atomic_t stop_signal = 0;
 
 void allow_frame() { go_on = 1; }
 END_OF_FUNCTION(allow_frame)
 
 void close_button_handler() { close_button_pressed = -1; }
 END_OF_FUNCTION(close_button_handler)
+
+static void note_stop_signal(int) { stop_signal = 1; }
+
+void install_stop_signals() {
+    struct sigaction action {};
+    action.sa_handler = note_stop_signal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
 
 void wait_for_tick() {
     while (go_on == 0) rest(1);
@@ -40,10 +51,13 @@ static void give_up(const char* what) {
 int setup() {
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0)
         give_up("cannot start Allegro");
+    // After Allegro's start, which sets handlers of its own.
+    install_stop_signals();
     std::srand(std::time(nullptr));
     install_keyboard();
     install_mouse();
     install_timer();
+    use_system_midi_patches();
     install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
     LOCK_VARIABLE(go_on);
     LOCK_FUNCTION(allow_frame);

@@ -18,10 +18,7 @@ case $target in
 esac
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
-  echo "fuzz.sh needs clang and its fuzzer runtime: apt-get install clang libclang-rt-14-dev" >&2
-  exit 1
-fi
+bash tools/deps.sh build test fuzz
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTOLLYBROOK_SANITIZE=ON -DTOLLYBROOK_MEDIA=OFF -DTOLLYBROOK_FUZZ=ON \
   -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link > build-fuzz.configure.log 2>&1 \

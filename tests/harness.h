@@ -8,7 +8,7 @@ class game;
 
 // Points screen, bDraw and gfx_driver at a 640x480 memory stand-in.
 void use_standin_screen();
-// Removes hi.dat (and its temporary) beside the test program.
+// Removes hi.dat beside the test program.
 void remove_score_file();
 // The path of hi.dat beside the test program.
 const char* score_file_path();

@@ -355,7 +355,7 @@ TEST(AbsolutePath, NamesAFileBesideTheProgramInOneSharedBuffer) {
     *std::strrchr(exe, '/') = '\0';
     ASSERT_NE(realpath(exe, dir), nullptr);
     char* first = absolute_path("/media/tile.bmp");
-    EXPECT_EQ(first, fname);
+    EXPECT_EQ(first, fname.c_str());
     EXPECT_EQ(std::string(first), std::string(dir) + "/media/tile.bmp");
     char* second = absolute_path("hi.dat");
     EXPECT_EQ(second, first);

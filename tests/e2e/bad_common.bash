@@ -41,10 +41,6 @@ bad_stage() {
     mkdir -p "$dir"
     cp "$build/tollybrook" "$dir/"
     cp -r "$build/media" "$dir/"
-    for f in allegro.cfg digmid_patches.cfg; do
-        [ -f "$build/$f" ] && cp "$build/$f" "$dir/"
-    done
-    return 0
 }
 
 # Presses a key for a few ticks: the game samples the keys once a tick.
