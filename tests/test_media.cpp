@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -345,6 +346,55 @@ TEST(Play, OnlyTheFourEffectsSoundAndEmptySamplesStaySilent) {
     EXPECT_EQ(sounds_played, (std::vector<int>{1, 1}));
     destroy_sample(sfx[1]);
     std::memcpy(sfx, saved, sizeof sfx);
+}
+
+// Headless, the program's folder is the working folder (build/tests).
+TEST(MediaSearch, TheVariableThenBesideTheProgramThenTheInstallsDataFolder) {
+    std::string here = executable_folder();
+    std::string beside = here + "/media", share = here + "/../share";
+    std::string installed = share + "/tollybrook";
+    if (is_dir(beside) || is_dir(share)) GTEST_SKIP() << "media folders stand beside the test program";
+    std::string chosen = std::getenv("TOLLYBROOK_DATA") ? std::getenv("TOLLYBROOK_DATA") : "";
+    unsetenv("TOLLYBROOK_DATA");
+    ASSERT_EQ(mkdir(share.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(installed.c_str(), 0755), 0);
+    std::string normal_installed = std::filesystem::path(installed).lexically_normal().string();
+    EXPECT_EQ(media_folder(), normal_installed);
+    EXPECT_EQ(std::string(absolute_path("/media/tile.bmp")), normal_installed + "/tile.bmp");
+    ASSERT_EQ(mkdir(beside.c_str(), 0755), 0);
+    EXPECT_EQ(media_folder(), beside);
+    setenv("TOLLYBROOK_DATA", "/nowhere/else", 1);
+    EXPECT_EQ(media_folder(), "/nowhere/else");
+    EXPECT_EQ(std::string(absolute_path("/media/tile.bmp")), "/nowhere/else/tile.bmp");
+    EXPECT_EQ(std::string(absolute_path("hi.dat")), here + "/hi.dat") << "the table is not media";
+    rmdir(beside.c_str());
+    rmdir(installed.c_str());
+    rmdir(share.c_str());
+    setenv("TOLLYBROOK_DATA", chosen.c_str(), 1);
+}
+
+TEST_F(Media, MissingFilesAreCountedInOneLineNamingTheFolder) {
+    std::string empty = absolute_path("empty-media");
+    ASSERT_EQ(mkdir(empty.c_str(), 0755), 0);
+    std::string chosen = std::getenv("TOLLYBROOK_DATA");
+    setenv("TOLLYBROOK_DATA", empty.c_str(), 1);
+    testing::internal::CaptureStderr();
+    load();
+    std::string said = testing::internal::GetCapturedStderr();
+    setenv("TOLLYBROOK_DATA", chosen.c_str(), 1);
+    rmdir(empty.c_str());
+    EXPECT_EQ(said, "tollybrook: 27 of 27 media files missing in " + empty + "\n");
+}
+
+TEST(PatchIndex, PatchFilesBecomeAbsoluteAfterTheLatestDirLine) {
+    const std::string timidity =
+        "# a comment\ndir /a/b/\n\ndrumset 0\n 35\tDrum/035.pat amp=100\nbank 0\n"
+        "0 Tone/000.pat\ndir /c\n1 /abs/001.pat\n2 Tone/002.pat\nsource other.cfg\n";
+    EXPECT_EQ(absolute_patch_index(timidity, "/etc/t"),
+              "drumset 0\n35 /a/b/Drum/035.pat amp=100\nbank 0\n0 /a/b/Tone/000.pat\n"
+              "1 /abs/001.pat\n2 /c/Tone/002.pat\n");
+    EXPECT_EQ(absolute_patch_index("0 p.pat\n", "/etc/t"), "0 /etc/t/p.pat\n");
+    EXPECT_EQ(absolute_patch_index("# none\nbank 0\n", "/etc/t"), "") << "no patch, no index";
 }
 
 TEST(AbsolutePath, NamesAFileBesideTheProgramInOneSharedBuffer) {
