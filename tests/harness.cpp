@@ -37,6 +37,16 @@ void remove_score_file() {
     std::remove(path.c_str());
 }
 
+std::string file_bytes(const std::string& path) {
+    std::string bytes;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        int c;
+        while ((c = std::fgetc(f)) != EOF) bytes += static_cast<char>(c);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
 void release_input() {
     for (int i = 0; i < KEY_MAX; i++) key[i] = 0;
     mouse_b = 0;

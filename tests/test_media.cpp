@@ -34,16 +34,6 @@ void write_file(const std::string& path, const std::string& bytes) {
     std::fclose(f);
 }
 
-std::string read_file(const std::string& path) {
-    std::string bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        int c;
-        while ((c = std::fgetc(f)) != EOF) bytes += static_cast<char>(c);
-        std::fclose(f);
-    }
-    return bytes;
-}
-
 // Deterministic noise, so a failure can be replayed.
 std::string noise(size_t n, unsigned seed) {
     std::string s(n, '\0');
@@ -173,7 +163,7 @@ protected:
         Media::SetUp();
         dir = media_dir();
         marker = dir + "/.made_by_unit_tests";
-        if (is_dir(dir) && read_file(marker).empty()) GTEST_SKIP() << "a real media folder is there";
+        if (is_dir(dir) && file_bytes(marker).empty()) GTEST_SKIP() << "a real media folder is there";
         remove_folder();
         ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
         write_file(marker, "x");
@@ -212,7 +202,7 @@ TEST_F(MediaFolder, PicturesAreCutOrderedAndBadOnesReplaced) {
     for (int i = 0; i < 18; i++) save_solid_bmp(file(others[i]), 40 + i, 8, makecol(8, 8, 8));
     // Bad files become placeholders: noise, a header cut short, nothing at all.
     write_file(file("flame1.bmp"), "BM" + noise(3000, 1));
-    std::string castle = read_file(dir + "/castle.bmp");
+    std::string castle = file_bytes(dir + "/castle.bmp");
     write_file(file("castle.bmp"), castle.substr(0, castle.size() / 2));
     write_file(file("hole.bmp"), "");
 
@@ -260,7 +250,7 @@ protected:
     }
     std::string valid_bmp(int w, int h) {
         save_solid_bmp(path, w, h, makecol(0, 128, 248));
-        return read_file(path);
+        return file_bytes(path);
     }
 };
 
@@ -270,7 +260,7 @@ TEST_F(CheckedBitmap, AcceptsAPlainTwentyFourBitFile) {
         for (int x = 0; x < 5; x++) putpixel(src, x, y, makecol(40 * x, 80 * y, 200));
     putpixel(src, 4, 2, makecol(255, 0, 255));
     ASSERT_EQ(save_bitmap(path.c_str(), src, nullptr), 0);
-    ASSERT_EQ(read_file(path)[28], 24);
+    ASSERT_EQ(file_bytes(path)[28], 24);
 
     BITMAP* got = load_checked_bitmap(path.c_str());
     ASSERT_NE(got, nullptr);

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "game.h"
+#include "harness.h"
 
 namespace {
 
@@ -34,16 +35,6 @@ int as_player(const std::function<int()>& body) {
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
-}
-
-std::string contents(const std::string& path) {
-    std::string bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        int c;
-        while ((c = std::fgetc(f)) != EOF) bytes += static_cast<char>(c);
-        std::fclose(f);
-    }
-    return bytes;
 }
 
 unsigned mode_of(const std::string& path) {
@@ -97,7 +88,7 @@ TEST_F(ScoreHome, AReadOnlyFolderHoldingAWritableTableIsRewrittenInPlace) {
         return replace_file_safely(chosen, "new table") ? 0 : 2;
     });
     EXPECT_EQ(status, 0) << "1: the table was moved elsewhere, 2: the save failed";
-    EXPECT_EQ(contents(beside), "new table");
+    EXPECT_EQ(file_bytes(beside), "new table");
     struct stat after;
     ASSERT_EQ(stat(beside.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
@@ -109,16 +100,16 @@ TEST_F(ScoreHome, AReadOnlyTableMovesToAPrivateFolderStartedFromIt) {
     int status = as_player([&] {
         setenv("XDG_DATA_HOME", data.c_str(), 1);
         if (choose_score_file(beside) != own) return 1;
-        if (contents(own) != "the shared table") return 2;
+        if (file_bytes(own) != "the shared table") return 2;
         if (!replace_file_safely(own, "mine")) return 3;
         // Later runs keep their own table rather than start over.
-        return choose_score_file(beside) == own && contents(own) == "mine" ? 0 : 4;
+        return choose_score_file(beside) == own && file_bytes(own) == "mine" ? 0 : 4;
     });
     EXPECT_EQ(status, 0) << "1: wrong place, 2: not started from the shared table, 3: "
                             "the save failed, 4: started over";
     EXPECT_EQ(mode_of(data), 0700u);
     EXPECT_EQ(mode_of(data + "/tollybrook"), 0700u);
-    EXPECT_EQ(contents(beside), "the shared table");
+    EXPECT_EQ(file_bytes(beside), "the shared table");
 
     // Without XDG_DATA_HOME: ~/.local/share, each new folder private.
     status = as_player([&] {
