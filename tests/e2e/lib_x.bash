@@ -4,6 +4,8 @@
 #   x_start_server          start Xvfb on a free display from :60 to :69, export DISPLAY
 #   x_stop_all              stop the game and the X server that this shell started
 #   x_stage_game DIR BUILD  copy the executable into DIR so hi.dat lands there
+#   x_stage_media DIR BUILD copy the built media and Allegro's config beside it
+#   x_sound_sink HOME RAW   make HOME's ALSA default device write to the file RAW
 #   x_launch_game DIR LOG   start DIR/tollybrook, set X_GAME_PID
 #   x_wait_window PID       print the id of the game's 640x480 window named "Tollybrook"
 #   x_wait_exit PID SECS    wait for the game to end; set X_GAME_STATUS
@@ -89,6 +91,23 @@ x_stage_game() {
     [ -x "$build/tollybrook" ] || x_fail "$build/tollybrook has not been built"
     mkdir -p "$dir"
     cp "$build/tollybrook" "$dir/tollybrook"
+}
+
+x_stage_media() {
+    local dir=$1 build=$2 f
+    [ -d "$build/media" ] || x_fail "$build/media has not been built"
+    cp -r "$build/media" "$dir/"
+    for f in allegro.cfg digmid_patches.cfg; do
+        [ -f "$build/$f" ] && cp "$build/$f" "$dir/"
+    done
+    return 0
+}
+
+# With HOME pointing there, Allegro gets an ALSA device that plays into RAW
+# (no sound card needed), so the tune and the effects really are played.
+x_sound_sink() {
+    mkdir -p "$1"
+    echo "pcm.!default { type file; slave.pcm \"null\"; file \"$2\"; format \"raw\" }" >"$1/.asoundrc"
 }
 
 x_launch_game() {
