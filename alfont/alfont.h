@@ -47,7 +47,10 @@ void alfont_exit(void);
 ALFONT_FONT *alfont_load_font(const char *filepathname);
 
 /* Sets the line height in pixels (see "Sizing" above); 1 to 2048.
- * Returns 0 on success, -1 (and keeps the previous size) otherwise. */
+ * Returns 0 on success, -1 (and keeps the previous size) otherwise, also
+ * when the face's glyph box at that size would be more than four line
+ * heights wide or tall. Whatever the size, a glyph larger than that is
+ * never rasterised: it draws nothing. */
 int alfont_set_font_size(ALFONT_FONT *f, int h);
 
 /* The size last set, in pixels; 0 for a NULL font. */

@@ -1,6 +1,7 @@
 // Media tables, sound effects and the renderers that paint each frame.
 #pragma once
 #include <allegro.h>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -70,3 +71,12 @@ void draw_score(BITMAP* target, const std::vector<int>* scores, int current);
 // load_bitmap, but only for files whose header promises a sane,
 // uncompressed BMP: Allegro's loader can be broken by hostile files.
 BITMAP* load_checked_bitmap(const char* path);
+
+// Why a MIDI file may not go to Allegro's loader and player, or nullptr when
+// it may: the header (format 0 or 1, 1 to 32 tracks, a division in ticks per
+// beat above 0), each track inside the file, and each event inside its track
+// with short variable-length numbers and running status only after a
+// channel event. The text names the first fault found.
+const char* midi_fault(const unsigned char* data, size_t size);
+// The same for a file; a file over 1 MiB is refused unread.
+const char* midi_file_fault(const char* path);

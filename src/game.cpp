@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <system_error>
 
@@ -40,6 +41,11 @@ bool in_firing_region(int x, int y) { return x > 0 && x <= 457 && y > 48 && y <=
 bool left_button() { return mouse_b & 1; }
 
 }  // namespace
+
+// The table may be saved from another thread when the display is lost (see
+// save_running_game_scores); its changes and that save take turns.
+static std::mutex scores_guard;
+static game* running_game = nullptr;  // the game run() plays, under scores_guard
 
 bool should_stop() {
     return close_button_pressed != 0 || key[KEY_ESC] || quit != 0 || stop_signal != 0;
@@ -395,7 +401,10 @@ bool game::key_taken() {
 void game::enter_score(int next_step) {
     scene_step = next_step;
     key_delay = dialog_key_delay;
-    highscores.push_back(score);
+    {
+        std::lock_guard<std::mutex> lock(scores_guard);
+        highscores.push_back(score);
+    }
     show_highscores();
 }
 
@@ -475,6 +484,17 @@ const int record_size = 10;
 // What "%9d" can hold in a record's nine characters.
 const int record_max = 999999999;
 const int record_min = -99999999;
+
+// The table shows ten scores; a file far longer than that is cut here, so
+// any size loads at once.
+const int64_t records_read_at_most = 1000;
+
+// Best first, one of each value: the order of the score screen.
+void rank_scores(std::vector<int>& scores) {
+    std::sort(scores.begin(), scores.end());
+    scores.erase(std::unique(scores.begin(), scores.end()), scores.end());
+    std::reverse(scores.begin(), scores.end());
+}
 
 void use_default_table(std::vector<int>& scores) {
     scores.clear();
@@ -664,12 +684,14 @@ void game::load_highscores() {
         use_default_table(highscores);
         return;
     }
-    for (int64_t n = size / record_size; n > 0; n--) {
+    for (int64_t n = std::min(size / record_size, records_read_at_most); n > 0; n--) {
         char record[record_size + 1] = {0};
         if (std::fread(record, 1, record_size, file) != record_size) break;
         highscores.push_back(record_value(record));
     }
     std::fclose(file);
+    // Only ten go back to the file: with more, make them the ten best.
+    if (highscores.size() > 10) rank_scores(highscores);
 }
 
 // A failed write never costs the scores already saved: see replace_file_safely.
@@ -693,9 +715,10 @@ void game::save_highscores() {
 void game::show_highscores() {
     rest(100);
     clear_keybuf();
-    std::sort(highscores.begin(), highscores.end());
-    highscores.erase(std::unique(highscores.begin(), highscores.end()), highscores.end());
-    std::reverse(highscores.begin(), highscores.end());
+    {
+        std::lock_guard<std::mutex> lock(scores_guard);
+        rank_scores(highscores);
+    }
     save_highscores();  // the new score is safe even if the game never ends cleanly
     while (!should_stop()) {
         wait_for_tick();
@@ -710,6 +733,10 @@ void game::show_highscores() {
 
 void run() {
     game g;
+    {
+        std::lock_guard<std::mutex> lock(scores_guard);
+        running_game = &g;
+    }
     while (!should_stop()) {
         wait_for_tick();
         poll_mouse();
@@ -717,4 +744,11 @@ void run() {
         draw(bDraw, &g);
         gfx_update();
     }
+    std::lock_guard<std::mutex> lock(scores_guard);
+    running_game = nullptr;
+}
+
+void save_running_game_scores() {
+    std::lock_guard<std::mutex> lock(scores_guard);
+    if (running_game) running_game->save_highscores();
 }

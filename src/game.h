@@ -123,6 +123,10 @@ extern std::atomic<int> quit;
 // The main loop: one game, 60 ticks a second, until the player leaves.
 void run();
 
+// Saves the table of the game run() is playing, if any, from any thread:
+// for a shutdown that cannot go back through the main loop.
+void save_running_game_scores();
+
 // True once the window was closed, Escape is held, the story has ended or a
 // stop signal came.
 bool should_stop();

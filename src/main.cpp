@@ -1,6 +1,9 @@
 #include "main.h"
 
+#include <X11/Xlib.h>
 #include <allegro.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -48,6 +51,24 @@ static void give_up(const char* what) {
     std::exit(1);
 }
 
+// Xlib calls this when the connection to the X server breaks, on whichever
+// thread noticed it, and ends the process if it returns. Its own handler
+// would run exit() right there while the main thread may still be drawing
+// to the screen, which crashes in Allegro's shutdown. Instead the first
+// thread here saves the table and leaves at once, past every exit handler
+// (they would only talk to the server that is gone); a second one waits
+// for that.
+static int display_lost(Display*) {
+    static std::atomic<bool> leaving{false};
+    if (leaving.exchange(true))
+        for (;;) pause();
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr, "tollybrook: lost the X display %s; saving the scores and stopping\n",
+                 display ? display : "");
+    save_running_game_scores();
+    std::_Exit(1);
+}
+
 int setup() {
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0)
         give_up("cannot start Allegro");
@@ -63,6 +84,7 @@ int setup() {
     LOCK_FUNCTION(allow_frame);
     install_int_ex(allow_frame, BPS_TO_TIMER(60));
     set_close_button_callback(close_button_handler);
+    XSetIOErrorHandler(display_lost);
     gfx_setup(GFX_PAGE_BACKBUFFER | GFX_PAGE_NONE, 640, 480, 16);
     if (gfx_start() != 0) give_up("cannot open the 640x480 window");
     set_window_title("Tollybrook");

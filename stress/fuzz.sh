@@ -3,8 +3,9 @@
 #   bash stress/fuzz.sh [seconds] [scores|media]     (default 60 scores)
 # scores: the hi.dat loader and the save after it; every written table must
 #         be well-formed.
-# media:  the picture (behind the game's header check), sample, tune and
-#         font loaders; seeded from build/media when it has been built.
+# media:  the picture (behind the game's header check), sample, tune (behind
+#         the game's MIDI check) and font loaders; seeded from build/media
+#         when it has been built.
 # Configures a clang build in build-fuzz (AddressSanitizer, UBSan and the
 # fuzzer's coverage), builds the target and runs it in build-fuzz/stress/fuzz.
 # Inputs that break it are left there as crash-*; replay a hi.dat one with

@@ -207,6 +207,9 @@ TEST_F(MediaFolder, PicturesAreCutOrderedAndBadOnesReplaced) {
     write_file(file("hole.bmp"), "");
 
     write_file(file("fire.wav"), wav_of_silence(64));
+    // Named pipes would block the start if they were opened.
+    ASSERT_EQ(mkfifo(file("nbk.mid").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(file("sel.wav").c_str(), 0644), 0);
 
     load();
     static const int rgb[3][3] = {{248, 0, 0}, {0, 252, 0}, {0, 0, 248}};
@@ -316,6 +319,79 @@ TEST_F(CheckedBitmap, RejectsCompressedCutShortAndForeignFiles) {
     EXPECT_EQ(load_bytes(rle), nullptr);
     rle[30] = 2;  // and as RLE4
     EXPECT_EQ(load_bytes(rle), nullptr);
+}
+
+// A MIDI file: header, then one chunk per track body (each given without
+// its end-of-track event, which is added).
+std::string midi(int format, int tracks, int division, const std::vector<std::string>& bodies) {
+    auto be = [](uint32_t v, int bytes) {
+        std::string s;
+        for (int i = bytes - 1; i >= 0; i--) s += static_cast<char>((v >> (8 * i)) & 0xff);
+        return s;
+    };
+    std::string out = "MThd" + be(6, 4) + be(format, 2) + be(tracks, 2) + be(division, 2);
+    for (const std::string& body : bodies) {
+        std::string track = body + std::string("\x00\xff\x2f\x00", 4);
+        out += "MTrk" + be(track.size(), 4) + track;
+    }
+    return out;
+}
+
+const char* fault(const std::string& bytes) {
+    return midi_fault(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+TEST(MidiCheck, SaneTunesPassAndEachBrokenRuleIsNamed) {
+    std::string built = read_file(absolute_path("/../media/nbk.mid"));
+    if (!built.empty()) EXPECT_EQ(fault(built), nullptr) << fault(built);
+
+    const std::string notes("\x00\x90\x3c\x64\x60\x3e\x64\x83\x60\x80\x3c\x00", 12);
+    const std::string tempo("\x00\xff\x51\x03\x07\xa1\x20", 7);
+    const std::string sysex("\x00\xf0\x03\x7e\x09\xf7", 6);
+    const std::string long_delta("\xff\xff\xff\x7f\xc0\x05", 6);  // four bytes, a program
+    EXPECT_EQ(fault(midi(1, 2, 480, {tempo + sysex, notes + long_delta})), nullptr);
+    EXPECT_EQ(fault(midi(0, 1, 96, {""})), nullptr);
+    EXPECT_EQ(fault(midi(0, 32, 0x7fff, std::vector<std::string>(32, notes))), nullptr);
+
+    const std::string good = midi(0, 1, 480, {notes});
+    std::string bad_magic = good, long_header = good;
+    bad_magic[0] = 'R';
+    long_header[7] = 7;
+    const struct {
+        std::string file;
+        const char* rule;
+    } broken[] = {
+        {"", "no MIDI header"},
+        {bad_magic, "no MIDI header"},
+        {long_header, "header that is not six"},
+        {midi(2, 1, 480, {notes}), "format other than 0 or 1"},
+        {midi(1, 0, 480, {}), "track count outside"},
+        {midi(1, 33, 480, std::vector<std::string>(33, notes)), "track count outside"},
+        {midi(0, 1, 0, {notes}), "division of 0"},
+        {midi(0, 1, 0xe728, {notes}), "SMPTE"},
+        {midi(1, 2, 480, {notes}), "fewer tracks"},
+        {good.substr(0, good.size() - 1), "past the end of the file"},
+        {midi(0, 1, 480, {notes}).replace(14, 4, "XTrk"), "chunk where a track should be"},
+        {midi(0, 1, 480, {std::string("\x80\x80\x80\x80\x00\x90\x3c\x64", 8)}),
+         "longer than four bytes"},
+        {midi(0, 1, 480, {std::string("\x00\xff\x01\xff\xff\xff\x7f", 7)}),
+         "past the end of its track"},
+        {midi(0, 1, 480, {std::string("\x00\xf0\x7f\x00", 4)}), "past the end of its track"},
+        {midi(0, 1, 480, {std::string("\x00\x3c\x64", 3)}), "running status without"},
+        {midi(0, 1, 480, {tempo + std::string("\x00\x3c\x64", 3)}), "running status without"},
+        {midi(0, 1, 480, {std::string("\x00\x90\x3c\xe4", 4)}), "above 127"},
+        {midi(0, 1, 480, {std::string("\x00\xc0\x85", 3)}), "above 127"},
+        {midi(0, 1, 480, {std::string("\x00\xf3\x01", 3)}), "no place in a file"},
+        {midi(0, 1, 480, {std::string("\x00\xff\x51\x02\x07\xa1", 6)}), "tempo"},
+        {midi(0, 1, 480, {std::string("\x00\xff\x51\x03\x00\x00\x00", 7)}), "tempo"},
+        {good.substr(0, good.size() - 4).replace(18, 4, std::string("\x00\x00\x00\x0c", 4)),
+         "without an end-of-track"},
+    };
+    for (const auto& b : broken) {
+        const char* why = fault(b.file);
+        ASSERT_NE(why, nullptr) << "passed, but has " << b.rule;
+        EXPECT_NE(std::strstr(why, b.rule), nullptr) << why << " / expected " << b.rule;
+    }
 }
 
 TEST(Play, OnlyTheFourEffectsSoundAndEmptySamplesStaySilent) {
