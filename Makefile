@@ -1,28 +1,50 @@
 # Tollybrook: `make play` sets up, builds and starts the game; `make test` runs every test.
 BUILD ?= build
 JOBS ?= 2
+PREFIX ?= $(HOME)/.local
 
-.PHONY: all deps build play test bench soak clean
+.PHONY: all deps deps-test game build play test install package bench soak clean
 
 all: build
 
 deps:
-	@bash tools/deps.sh
+	@bash tools/deps.sh build
 
-build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo > $(BUILD).configure.log 2>&1 || (cat $(BUILD).configure.log; exit 1)
+deps-test:
+	@bash tools/deps.sh build test
+
+# configure TESTS: the build folder with or without the tests and benchmarks
+configure = @cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLLYBROOK_TESTS=$(1) \
+	> $(BUILD).configure.log 2>&1 || (cat $(BUILD).configure.log; exit 1)
+
+# The game and its media only.
+game: deps
+	$(call configure,OFF)
 	@cmake --build $(BUILD) -j$(JOBS)
 
-play: build
+# Everything, tests included.
+build: deps-test
+	$(call configure,ON)
+	@cmake --build $(BUILD) -j$(JOBS)
+
+play: game
 	cd $(BUILD) && ./tollybrook
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure
 
+# The game to PREFIX/bin, its media to PREFIX/share/tollybrook (DESTDIR works).
+install: game
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A .deb of the game for /usr, in the build folder.
+package: game
+	cd $(BUILD) && cpack -G DEB
+
 bench: build
 	cd $(BUILD) && ./bench/tollybrook_bench
 
-soak: deps
+soak: deps-test
 	@cmake -S . -B build-asan -DTOLLYBROOK_SANITIZE=ON -DTOLLYBROOK_MEDIA=OFF > build-asan.configure.log 2>&1 || (cat build-asan.configure.log; exit 1)
 	@cmake --build build-asan --target soak -j$(JOBS)
 	./build-asan/stress/soak 1000000

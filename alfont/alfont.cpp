@@ -18,10 +18,13 @@ namespace {
 
 constexpr int kDefaultSize = 16;
 constexpr int kMaxSize = 2048;
-constexpr int kMaxWidthPercent = 400;
 constexpr int kFirstGlyph = 32;   // space
 constexpr int kEndGlyph = 127;    // DEL and above draw nothing
 constexpr int kGlyphSlots = 128;
+// No glyph may be larger than this many line heights either way: a face
+// whose line metrics are tiny next to its outlines would otherwise be
+// scaled up until each glyph bitmap takes gigabytes.
+constexpr int kGlyphBound = 4;
 
 // One rasterised character: an 8-bit coverage map (row-major, w * h) and the
 // metrics to place it. The map's top-left pixel goes at
@@ -51,7 +54,7 @@ struct ALFONT_FONT {
     FT_Face face = nullptr;
     int size = kDefaultSize;
     int face_size = 0;  // size the FreeType face is currently scaled to
-    int width_percent = 100;  // horizontal scale of every glyph
+    int width_percent = 100;  // narrowing of every glyph
     // Ascender and descender (negative) in font units, and units per em.
     long ascender = 0;
     long descender = 0;
@@ -100,6 +103,17 @@ bool scale_face(ALFONT_FONT *f)
     return true;
 }
 
+// Whether the face's glyph box, scaled so its line spans `size` pixels,
+// stays within kGlyphBound line heights in both directions.
+bool glyphs_fit(const ALFONT_FONT *f, int size)
+{
+    const FT_BBox &box = f->face->bbox;
+    double span = double(f->ascender - f->descender);
+    double limit = double(kGlyphBound) * size;
+    return double(box.xMax - box.xMin) * size / span <= limit &&
+           double(box.yMax - box.yMin) * size / span <= limit;
+}
+
 void rasterise(ALFONT_FONT *f, Glyph &g, unsigned char c)
 {
     g.ready = true;  // a glyph that fails to render stays blank; never retried
@@ -109,6 +123,10 @@ void rasterise(ALFONT_FONT *f, Glyph &g, unsigned char c)
     if (FT_Load_Glyph(f->face, index, FT_LOAD_NO_BITMAP) != 0)
         return;
     FT_GlyphSlot slot = f->face->glyph;
+    // The face's box may lie: measure this outline before it is rendered.
+    const long bound = 64L * kGlyphBound * f->size;  // 26.6 pixels
+    if (slot->metrics.width > bound || slot->metrics.height > bound)
+        return;
     if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
         return;
     ++g_glyphs_rendered;
@@ -404,7 +422,7 @@ ALFONT_FONT *alfont_load_font(const char *filepathname)
 
 int alfont_set_font_size(ALFONT_FONT *f, int h)
 {
-    if (!f || h < 1 || h > kMaxSize)
+    if (!f || h < 1 || h > kMaxSize || (f->face && !glyphs_fit(f, h)))
         return -1;
     if (h != f->size) {
         f->size = h;
@@ -415,7 +433,7 @@ int alfont_set_font_size(ALFONT_FONT *f, int h)
 
 int alfont_set_width_percent(ALFONT_FONT *f, int percent)
 {
-    if (!f || percent < 1 || percent > kMaxWidthPercent)
+    if (!f || percent < 1 || percent > 100)
         return -1;
     if (percent != f->width_percent) {
         f->width_percent = percent;

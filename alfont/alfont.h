@@ -47,13 +47,16 @@ void alfont_exit(void);
 ALFONT_FONT *alfont_load_font(const char *filepathname);
 
 /* Sets the line height in pixels (see "Sizing" above); 1 to 2048.
- * Returns 0 on success, -1 (and keeps the previous size) otherwise. */
+ * Returns 0 on success, -1 (and keeps the previous size) otherwise, also
+ * when the face's glyph box at that size would be more than four line
+ * heights wide or tall. Whatever the size, a glyph larger than that is
+ * never rasterised: it draws nothing. */
 int alfont_set_font_size(ALFONT_FONT *f, int h);
 
-/* Narrows (below 100) or widens every glyph and its advance to percent of
- * its natural width; 1 to 400, 100 by default. The line height is
- * unchanged. Returns 0 on success, -1 (and keeps the previous width)
- * otherwise. */
+/* Narrows every glyph and its advance to percent of its natural width;
+ * 1 to 100 (the default, no narrowing). The line height is unchanged, and
+ * a narrowed glyph never outgrows the bound set on its size. Returns 0 on
+ * success, -1 (and keeps the previous width) otherwise. */
 int alfont_set_width_percent(ALFONT_FONT *f, int percent);
 
 /* The size last set, in pixels; 0 for a NULL font. */

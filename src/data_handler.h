@@ -1,15 +1,16 @@
 // Media tables, sound effects and the renderers that paint each frame.
 #pragma once
 #include <allegro.h>
+#include <cstddef>
+#include <string>
 #include <vector>
 
 #include "alfont.h"
 
 class game;
 
-extern char buf[256];    // the executable's file name, per path request
-extern char fname[256];  // the last path built by absolute_path
-extern char tmp[64];     // scratch text for numbers on screen
+extern std::string fname;  // the last path built by absolute_path
+extern char tmp[64];       // scratch text for numbers on screen
 
 extern BITMAP* bSpecTiles[5];  // palette / grid tiles, slot order
 extern BITMAP* bOtTiles[5];    // ground, bottom strip, top strip, hole
@@ -33,9 +34,30 @@ const int text_font_size = 38;
 // longest dialog line, the battle labels and the score rows fit their boxes.
 const int text_font_width_percent = 60;
 
-// A path beside the executable, e.g. absolute_path("/media/tile.bmp").
-// The text lives in fname until the next request.
+// A path beside the executable, e.g. absolute_path("hi.dat"). Names that
+// start with "/media/" are looked up in the folder media_folder() picks.
+// The text lives in fname until the next request; it is empty (and the
+// reason was said on stderr) when the program cannot find its own folder.
 char* absolute_path(const char* relative);
+
+// The folder holding the running executable, from /proc/self/exe (any
+// length, any bytes); empty when it cannot be found.
+std::string executable_folder();
+
+// Where the pictures, sounds and font are read from: $TOLLYBROOK_DATA when
+// set; else the first folder that exists of media/ beside the executable,
+// the install's data folder reached from the executable's folder, and the
+// data folder the build was configured with; else media/ beside the
+// executable.
+std::string media_folder();
+
+// Gives Allegro's MIDI synthesiser the system's patch set, unless the
+// player's own Allegro configuration names one. Call before install_sound.
+void use_system_midi_patches();
+// A TiMidity patch index rewritten for Allegro's synthesiser, which looks
+// every patch file up beside the index and ignores "dir" lines: each patch
+// file becomes an absolute path. Empty when the index lists no patch.
+std::string absolute_patch_index(const std::string& timidity_index, const std::string& index_folder);
 
 int load_data();
 int unload_data();
@@ -54,3 +76,12 @@ void draw_score(BITMAP* target, const std::vector<int>* scores, int current);
 // load_bitmap, but only for files whose header promises a sane,
 // uncompressed BMP: Allegro's loader can be broken by hostile files.
 BITMAP* load_checked_bitmap(const char* path);
+
+// Why a MIDI file may not go to Allegro's loader and player, or nullptr when
+// it may: the header (format 0 or 1, 1 to 32 tracks, a division in ticks per
+// beat above 0), each track inside the file, and each event inside its track
+// with short variable-length numbers and running status only after a
+// channel event. The text names the first fault found.
+const char* midi_fault(const unsigned char* data, size_t size);
+// The same for a file; a file over 1 MiB is refused unread.
+const char* midi_file_fault(const char* path);

@@ -1,6 +1,10 @@
 #include "game.h"
 
 #include <allegro.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -9,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <system_error>
 
@@ -37,7 +42,14 @@ bool left_button() { return mouse_b & 1; }
 
 }  // namespace
 
-bool should_stop() { return close_button_pressed != 0 || key[KEY_ESC] || quit != 0; }
+// The table may be saved from another thread when the display is lost (see
+// save_running_game_scores); its changes and that save take turns.
+static std::mutex scores_guard;
+static game* running_game = nullptr;  // the game run() plays, under scores_guard
+
+bool should_stop() {
+    return close_button_pressed != 0 || key[KEY_ESC] || quit != 0 || stop_signal != 0;
+}
 
 // ---------------------------------------------------------------- meteors
 
@@ -389,7 +401,10 @@ bool game::key_taken() {
 void game::enter_score(int next_step) {
     scene_step = next_step;
     key_delay = dialog_key_delay;
-    highscores.push_back(score);
+    {
+        std::lock_guard<std::mutex> lock(scores_guard);
+        highscores.push_back(score);
+    }
     show_highscores();
 }
 
@@ -470,6 +485,17 @@ const int record_size = 10;
 const int record_max = 999999999;
 const int record_min = -99999999;
 
+// The table shows ten scores; a file far longer than that is cut here, so
+// any size loads at once.
+const int64_t records_read_at_most = 1000;
+
+// Best first, one of each value: the order of the score screen.
+void rank_scores(std::vector<int>& scores) {
+    std::sort(scores.begin(), scores.end());
+    scores.erase(std::unique(scores.begin(), scores.end()), scores.end());
+    std::reverse(scores.begin(), scores.end());
+}
+
 void use_default_table(std::vector<int>& scores) {
     scores.clear();
     for (int v = 0; v <= 90; v += 10) scores.push_back(v);
@@ -483,9 +509,168 @@ int record_value(const char* text) {
 
 }  // namespace
 
+// ---------------------------------------------------------------- where the table lives
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string folder_of(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a chain of symbolic links ends at (the path itself if no link).
+std::string link_target(std::string path) {
+    for (int hops = 0; hops < 40; hops++) {
+        std::error_code error;
+        if (!fs::is_symlink(path, error)) break;
+        fs::path to = fs::read_symlink(path, error);
+        if (error) break;
+        path = to.is_absolute() ? to.string() : (fs::path(folder_of(path)) / to).string();
+    }
+    return path;
+}
+
+bool writable_place(const std::string& path) {
+    std::string target = link_target(path);
+    return access(target.c_str(), W_OK) == 0 || access(folder_of(target).c_str(), W_OK) == 0;
+}
+
+// $XDG_DATA_HOME, or ~/.local/share; a relative setting does not count.
+std::string user_data_folder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && data[0] == '/') return data;
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') return std::string(home) + "/.local/share";
+    return "";
+}
+
+// Makes every missing folder of `path` with mode 0700.
+bool make_private_folders(const std::string& path) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        std::string part = path.substr(0, slash);
+        if (!part.empty() && mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+    }
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool read_whole_file(const std::string& path, std::string* bytes) {
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) return false;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes->append(chunk, n);
+    std::fclose(file);
+    return true;
+}
+
+bool write_all(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool rewrite_in_place(const std::string& target, const std::string& bytes) {
+    int fd = open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = write_all(fd, bytes) && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
+              fsync(fd) == 0;
+    int why = errno;
+    ok = close(fd) == 0 && ok;
+    if (!ok && errno == 0) errno = why;
+    return ok;
+}
+
+void sync_folder(const std::string& folder) {
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+mode_t new_file_mode() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+std::string choose_score_file(const std::string& beside) {
+    if (beside.empty()) return "";
+    if (writable_place(beside)) return beside;
+    std::string data = user_data_folder();
+    if (data.empty()) {
+        std::fprintf(stderr, "tollybrook: %s is read-only and there is no home folder for the scores\n",
+                     beside.c_str());
+        return "";
+    }
+    std::string folder = data + "/tollybrook";
+    if (!make_private_folders(folder)) {
+        std::fprintf(stderr, "tollybrook: cannot make %s: %s\n", folder.c_str(), std::strerror(errno));
+        return "";
+    }
+    std::string own = folder + "/hi.dat";
+    std::string seed;
+    struct stat st;
+    if (lstat(own.c_str(), &st) != 0 && read_whole_file(beside, &seed))
+        replace_file_safely(own, seed);
+    std::fprintf(stderr, "tollybrook: scores are kept in %s\n", own.c_str());
+    return own;
+}
+
+bool replace_file_safely(const std::string& path, const std::string& bytes) {
+    std::string target = link_target(path);
+    struct stat old;
+    bool existed = lstat(target.c_str(), &old) == 0;
+    if (existed && !S_ISREG(old.st_mode)) {
+        errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    // mkstemp opens with O_EXCL: a file or link planted at the name is never used.
+    std::string temporary = target + ".XXXXXX";
+    int fd = mkstemp(temporary.data());
+    if (fd < 0) {
+        int why = errno;
+        if (existed && access(target.c_str(), W_OK) == 0) return rewrite_in_place(target, bytes);
+        errno = why;
+        return false;
+    }
+    if (existed && fchown(fd, old.st_uid, old.st_gid) != 0) {
+        // Only root may give the file away; others keep it as their own.
+    }
+    bool ok = fchmod(fd, existed ? old.st_mode & 07777 : new_file_mode()) == 0 &&
+              write_all(fd, bytes) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok) ok = std::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        int why = errno;
+        unlink(temporary.c_str());
+        errno = why;
+        return false;
+    }
+    sync_folder(folder_of(target));
+    return true;
+}
+
+// ---------------------------------------------------------------- reading and writing the table
+
 void game::load_highscores() {
-    std::string path = absolute_path("hi.dat");
-    if (!exists(path.c_str())) {
+    score_path = choose_score_file(absolute_path("hi.dat"));
+    std::string path = score_path;
+    std::error_code missing;
+    if (path.empty() || !fs::exists(path, missing)) {
         use_default_table(highscores);
         return;
     }
@@ -493,47 +678,48 @@ void game::load_highscores() {
     std::error_code error;
     FILE* file = std::filesystem::is_regular_file(path, error) ? std::fopen(path.c_str(), "rb")
                                                                : nullptr;
-    int64_t size = file_size_ex(path.c_str());
+    int64_t size = static_cast<int64_t>(fs::file_size(path, error));
     if (!file) {  // there is a table, but not for us: show the default, keep theirs
         scores_unreadable = true;
         use_default_table(highscores);
         return;
     }
-    for (int64_t n = size / record_size; n > 0; n--) {
+    for (int64_t n = std::min(size / record_size, records_read_at_most); n > 0; n--) {
         char record[record_size + 1] = {0};
         if (std::fread(record, 1, record_size, file) != record_size) break;
         highscores.push_back(record_value(record));
     }
     std::fclose(file);
+    // Only ten go back to the file: with more, make them the ten best.
+    if (highscores.size() > 10) rank_scores(highscores);
 }
 
-// Writes beside the old table and swaps it in only when all went well, so a
-// failed write never costs the scores already saved.
+// A failed write never costs the scores already saved: see replace_file_safely.
 void game::save_highscores() {
-    if (scores_unreadable) return;
-    std::string path = absolute_path("hi.dat");
-    std::string temporary = path + ".new";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) return;
-    bool written = true;
+    if (scores_unreadable || score_path.empty()) return;
+    std::string table;
     size_t count = std::min<size_t>(highscores.size(), 10);
-    for (size_t i = 0; i < count && written; i++) {
+    for (size_t i = 0; i < count; i++) {
         char record[16];
         std::snprintf(record, sizeof record, "%9d",
                       std::clamp(highscores[i], record_min, record_max));
-        written = std::fwrite(record, 1, record_size, file) == record_size;
+        table.append(record, record_size);
     }
-    if (std::fclose(file) != 0) written = false;
-    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0)
-        std::remove(temporary.c_str());
+    if (replace_file_safely(score_path, table)) return;
+    if (!save_failure_told)
+        std::fprintf(stderr, "tollybrook: cannot save the high scores to %s: %s\n",
+                     score_path.c_str(), std::strerror(errno));
+    save_failure_told = true;
 }
 
 void game::show_highscores() {
     rest(100);
     clear_keybuf();
-    std::sort(highscores.begin(), highscores.end());
-    highscores.erase(std::unique(highscores.begin(), highscores.end()), highscores.end());
-    std::reverse(highscores.begin(), highscores.end());
+    {
+        std::lock_guard<std::mutex> lock(scores_guard);
+        rank_scores(highscores);
+    }
+    save_highscores();  // the new score is safe even if the game never ends cleanly
     while (!should_stop()) {
         wait_for_tick();
         poll_mouse();
@@ -580,6 +766,10 @@ bool pause_control::hold(const game& g) {
 
 void run() {
     game g;
+    {
+        std::lock_guard<std::mutex> lock(scores_guard);
+        running_game = &g;
+    }
     pause_control pause;
     while (!should_stop()) {
         wait_for_tick();
@@ -589,4 +779,11 @@ void run() {
         if (pause.active()) draw_pause_banner(bDraw);
         gfx_update();
     }
+    std::lock_guard<std::mutex> lock(scores_guard);
+    running_game = nullptr;
+}
+
+void save_running_game_scores() {
+    std::lock_guard<std::mutex> lock(scores_guard);
+    if (running_game) running_game->save_highscores();
 }

@@ -3,6 +3,7 @@
 // high-score table.
 #pragma once
 #include <atomic>
+#include <string>
 #include <vector>
 
 // Ground codes of the grid; palette slot = code - 1.
@@ -85,6 +86,8 @@ public:
 
 private:
     bool scores_unreadable = false;  // hi.dat exists but could not be read
+    std::string score_path;          // where the table is kept, chosen when it is loaded
+    bool save_failure_told = false;  // a failed save is reported once
 
     bool new_press();
     void build_step();
@@ -98,6 +101,21 @@ private:
     bool key_taken();
     void enter_score(int next_step);
 };
+
+// Where the table lives. `beside` (hi.dat beside the program) when the player
+// may write that file or its folder; otherwise hi.dat in
+// $XDG_DATA_HOME/tollybrook (~/.local/share/tollybrook), whose folders are
+// made private, started from the table beside the program the first time.
+// Empty, with the reason on stderr, when there is no such place.
+std::string choose_score_file(const std::string& beside);
+
+// Replaces the file at `path` with `bytes` so that a crash leaves the old or
+// the new content, never a mix: a temporary file beside it, synced, renamed
+// over it. A symbolic link stays a link (its target is replaced), an
+// existing file keeps its owner and permission bits, and a folder that takes
+// no new file gets a writable file rewritten in place. False when the file
+// could not be replaced; errno then says why.
+bool replace_file_safely(const std::string& path, const std::string& bytes);
 
 // The pause of the build phase and the battle. P or Pause stops the game
 // record where it stands (and the music), the window losing focus stops a
@@ -124,5 +142,10 @@ extern std::atomic<int> quit;
 // The main loop: one game, 60 ticks a second, until the player leaves.
 void run();
 
-// True once the window was closed, Escape is held or the story has ended.
+// Saves the table of the game run() is playing, if any, from any thread:
+// for a shutdown that cannot go back through the main loop.
+void save_running_game_scores();
+
+// True once the window was closed, Escape is held, the story has ended or a
+// stop signal came.
 bool should_stop();

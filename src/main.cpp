@@ -1,7 +1,11 @@
 #include "main.h"
 
+#include <X11/Xlib.h>
 #include <allegro.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +24,7 @@
 std::atomic<int> go_on{0};
 std::atomic<int> close_button_pressed{0};
 std::atomic<int> window_lost_focus{0};
+volatile std::sig_atomic_t stop_signal = 0;
 
 #ifndef TOLLYBROOK_VERSION
 #define TOLLYBROOK_VERSION "1.0.0"
@@ -38,6 +43,15 @@ END_OF_FUNCTION(close_button_handler)
 
 static void focus_lost_handler() { window_lost_focus = 1; }
 END_OF_FUNCTION(focus_lost_handler)
+
+static void note_stop_signal(int) { stop_signal = 1; }
+
+void install_stop_signals() {
+    struct sigaction action {};
+    action.sa_handler = note_stop_signal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
 
 void wait_for_tick() {
     while (go_on == 0) rest(1);
@@ -150,6 +164,24 @@ void settle_choices(launch_choices& choices) {
 
 // ---------------------------------------------------------------- start-up
 
+// Xlib calls this when the connection to the X server breaks, on whichever
+// thread noticed it, and ends the process if it returns. Its own handler
+// would run exit() right there while the main thread may still be drawing
+// to the screen, which crashes in Allegro's shutdown. Instead the first
+// thread here saves the table and leaves at once, past every exit handler
+// (they would only talk to the server that is gone); a second one waits
+// for that.
+static int display_lost(Display*) {
+    static std::atomic<bool> leaving{false};
+    if (leaving.exchange(true))
+        for (;;) pause();
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr, "tollybrook: lost the X display %s; saving the scores and stopping\n",
+                 display ? display : "");
+    save_running_game_scores();
+    std::_Exit(1);
+}
+
 // Opens the display; full screen asks Allegro for any driver, which falls
 // back to the window where no full-screen mode can be had.
 static int open_display(bool fullscreen) {
@@ -170,16 +202,22 @@ int setup(launch_choices choices) {
 #endif
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0)
         give_up("cannot start Allegro");
+    // After Allegro's start, which sets handlers of its own.
+    install_stop_signals();
     settle_choices(choices);
     std::srand(std::time(nullptr));
     install_keyboard();
     install_mouse();
     install_timer();
-    if (!choices.mute) install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
+    if (!choices.mute) {
+        use_system_midi_patches();
+        install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
+    }
     LOCK_VARIABLE(go_on);
     LOCK_FUNCTION(allow_frame);
     install_int_ex(allow_frame, BPS_TO_TIMER(60));
     set_close_button_callback(close_button_handler);
+    XSetIOErrorHandler(display_lost);
     if (open_display(choices.fullscreen) != 0) give_up("cannot open the 640x480 window");
     // Keep running when the window loses focus, and let the battle pause.
     set_display_switch_mode(SWITCH_BACKGROUND);

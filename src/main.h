@@ -1,6 +1,7 @@
 // Program shell: start-up, shutdown and the flags the other threads raise.
 #pragma once
 #include <atomic>
+#include <csignal>
 #include <string>
 
 // Written by Allegro's timer and window threads, read by the main loop:
@@ -8,6 +9,8 @@
 extern std::atomic<int> go_on;                 // a frame-timer tick is pending
 extern std::atomic<int> close_button_pressed;  // -1 once the window's close button was clicked
 extern std::atomic<int> window_lost_focus;     // 1 when the window lost focus, until taken
+// Set by SIGTERM, SIGINT or SIGHUP: the game then ends as Escape ends it.
+extern volatile std::sig_atomic_t stop_signal;
 
 // How the player asked to play. -1: not said on the command line.
 struct launch_choices {
@@ -28,6 +31,8 @@ int setup(launch_choices choices = {});
 void cleanup();
 void allow_frame();
 void close_button_handler();
+// The handlers of SIGTERM, SIGINT and SIGHUP, which only set stop_signal.
+void install_stop_signals();
 
 // Waits for the frame timer's next tick, then takes it (sleeping, not spinning).
 void wait_for_tick();

@@ -3,8 +3,9 @@
 #   bash stress/fuzz.sh [seconds] [scores|media]     (default 60 scores)
 # scores: the hi.dat loader and the save after it; every written table must
 #         be well-formed.
-# media:  the picture (behind the game's header check), sample, tune and
-#         font loaders; seeded from build/media when it has been built.
+# media:  the picture (behind the game's header check), sample, tune (behind
+#         the game's MIDI check) and font loaders; seeded from build/media
+#         when it has been built.
 # Configures a clang build in build-fuzz (AddressSanitizer, UBSan and the
 # fuzzer's coverage), builds the target and runs it in build-fuzz/stress/fuzz.
 # Inputs that break it are left there as crash-*; replay a hi.dat one with
@@ -18,10 +19,7 @@ case $target in
 esac
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
-  echo "fuzz.sh needs clang and its fuzzer runtime: apt-get install clang libclang-rt-14-dev" >&2
-  exit 1
-fi
+bash tools/deps.sh build test fuzz
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTOLLYBROOK_SANITIZE=ON -DTOLLYBROOK_MEDIA=OFF -DTOLLYBROOK_FUZZ=ON \
   -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link > build-fuzz.configure.log 2>&1 \

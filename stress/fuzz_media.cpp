@@ -1,7 +1,8 @@
 // libFuzzer target: the media loaders the game trusts with its files. The
 // first byte picks the kind (picture, sample, tune, font), the rest is the
-// file. A picture goes through the game's header check first, as in
-// load_data; a font that loads is also drawn with. Built by stress/fuzz.sh.
+// file. A picture goes through the game's header check first and a tune
+// through its MIDI check, as in load_data; a font that loads is also drawn
+// with, at the game's size when it takes it. Built by stress/fuzz.sh.
 #include <allegro.h>
 
 #include <cstdint>
@@ -50,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             destroy_sample(load_sample(path));
             break;
         case 2:
-            destroy_midi(load_midi(path));
+            if (!midi_fault(data + 1, size - 1)) destroy_midi(load_midi(path));
             break;
         case 3:
             if (ALFONT_FONT* f = alfont_load_font(path)) {

@@ -35,7 +35,16 @@ const char* score_file_path() {
 void remove_score_file() {
     std::string path = score_file_path();
     std::remove(path.c_str());
-    std::remove((path + ".new").c_str());
+}
+
+std::string file_bytes(const std::string& path) {
+    std::string bytes;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        int c;
+        while ((c = std::fgetc(f)) != EOF) bytes += static_cast<char>(c);
+        std::fclose(f);
+    }
+    return bytes;
 }
 
 void release_input() {
@@ -62,6 +71,11 @@ int main(int argc, char** argv) {
             *slash = 0;
             if (chdir(self) != 0) std::perror("chdir");
         }
+    }
+    // Media come from beside the test program only, whatever is installed.
+    if (char* here = getcwd(nullptr, 0)) {
+        setenv("TOLLYBROOK_DATA", (std::string(here) + "/media").c_str(), 0);
+        std::free(here);
     }
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
         std::fprintf(stderr, "cannot start Allegro headless\n");

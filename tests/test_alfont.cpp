@@ -136,6 +136,7 @@ TEST_F(Alfont, NarrowingScalesWidthNotHeightAndCanBeUndone)
     alfont_textout_aa_ex(bmp_, font_, text, 10, 100, black_, -1);
     Box wide = ink(bmp_, white_);
     EXPECT_NE(alfont_set_width_percent(font_, 0), 0);
+    EXPECT_NE(alfont_set_width_percent(font_, 101), 0);
     EXPECT_NE(alfont_set_width_percent(nullptr, 50), 0);
     ASSERT_EQ(alfont_set_width_percent(font_, 50), 0);
     const int rounding = int(std::strlen(text)) / 2 + 1;  // up to half a pixel a glyph
@@ -323,6 +324,54 @@ TEST_F(Alfont, RedrawingUsesTheGlyphCache)
     ASSERT_EQ(alfont_set_font_size(font_, kSize), 0);
     alfont_textout_aa_ex(bmp_, font_, "666", 10, 10, black_, -1);
     EXPECT_EQ(alfont_glyphs_rendered(), before + 1);
+}
+
+// DejaVu Sans with its line cut to 40 font units (of 2048 per em), so every
+// glyph is dozens of line heights tall; with `lie`, its head table also
+// claims a tiny glyph box.
+std::string squashed_font(bool lie)
+{
+    std::string font;
+    FILE *in = std::fopen(kFontPath, "rb");
+    for (int c; (c = std::fgetc(in)) != EOF;) font += char(c);
+    std::fclose(in);
+    auto put16 = [&](size_t at, int v) { font[at] = char(v >> 8), font[at + 1] = char(v); };
+    auto at32 = [&](size_t at) {
+        return (unsigned char)font[at] << 24 | (unsigned char)font[at + 1] << 16 |
+               (unsigned char)font[at + 2] << 8 | (unsigned char)font[at + 3];
+    };
+    int tables = (unsigned char)font[4] << 8 | (unsigned char)font[5];
+    for (int i = 0; i < tables; ++i) {
+        size_t entry = 12 + 16 * size_t(i), table = at32(entry + 8);
+        std::string tag = font.substr(entry, 4);
+        if (tag == "hhea")
+            put16(table + 4, 40), put16(table + 6, 0);  // ascender, descender
+        if (tag == "head" && lie)
+            for (int k = 0; k < 4; ++k) put16(table + 36 + 2 * k, k < 2 ? 0 : 40);
+    }
+    return font;
+}
+
+TEST_F(Alfont, GlyphsFarLargerThanTheLineAreRefusedAndNeverRasterised)
+{
+    // Its own box gives it away: the size is refused and stays at 16.
+    ALFONT_FONT *honest = alfont_load_font(temp_file("alfont_squashed.ttf", squashed_font(false)).c_str());
+    ASSERT_NE(honest, nullptr);
+    EXPECT_EQ(alfont_set_font_size(honest, kSize), -1);
+    EXPECT_EQ(alfont_get_font_height(honest), 16);
+
+    // A box that lies passes the size, but each glyph is measured before
+    // it is rendered; at either size nothing giant is drawn or kept.
+    ALFONT_FONT *liar = alfont_load_font(temp_file("alfont_liar.ttf", squashed_font(true)).c_str());
+    ASSERT_NE(liar, nullptr);
+    EXPECT_EQ(alfont_set_font_size(liar, kSize), 0);
+    unsigned long before = alfont_glyphs_rendered();
+    for (ALFONT_FONT *f : {honest, liar})
+        alfont_textout_aa_ex(bmp_, f, "ShieldStrength:666W@", 0, 0, black_, -1);
+    EXPECT_EQ(alfont_glyphs_rendered(), before);
+    EXPECT_EQ(ink(bmp_, white_).count, 0);
+    alfont_destroy_font(honest);
+    alfont_destroy_font(liar);
 }
 
 TEST(AlfontLifetime, AFontOutlivingTheLibraryIsStillSafeToUseAndFree)

@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <allegro.h>
+#include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <climits>
@@ -28,28 +33,44 @@ namespace {
 using Scores = std::vector<int>;
 
 std::string path() { return score_file_path(); }
-std::string temp_path() { return path() + ".new"; }
+
+// Files beside hi.dat whose names start "hi.dat." (a save's temporaries).
+std::vector<std::string> leftovers() {
+    std::vector<std::string> names;
+    std::string folder = path().substr(0, path().rfind('/'));
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::strncmp(e->d_name, "hi.dat.", 7) == 0) names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
 
 bool is_there(const std::string& p) {
     struct stat st;
     return stat(p.c_str(), &st) == 0;
 }
 
-void write_file(const std::string& bytes) {
-    FILE* f = std::fopen(path().c_str(), "wb");
-    ASSERT_NE(f, nullptr);
+void write_file_at(const std::string& where, const std::string& bytes) {
+    FILE* f = std::fopen(where.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << where;
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
 }
+void write_file(const std::string& bytes) { write_file_at(path(), bytes); }
 
+bool read_file_at(const std::string& where, std::string* bytes) {
+    FILE* f = std::fopen(where.c_str(), "rb");
+    if (!f) return false;
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes->append(chunk, n);
+    std::fclose(f);
+    return true;
+}
 std::string read_file() {
     std::string bytes;
-    if (FILE* f = std::fopen(path().c_str(), "rb")) {
-        char chunk[4096];
-        size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, n);
-        std::fclose(f);
-    }
+    read_file_at(path(), &bytes);
     return bytes;
 }
 
@@ -84,8 +105,9 @@ protected:
     void TearDown() override { clean(); }
     static void clean() {
         rmdir(path().c_str());
-        rmdir(temp_path().c_str());
         remove_score_file();
+        for (const std::string& name : leftovers())
+            std::remove((path().substr(0, path().rfind('/') + 1) + name).c_str());
     }
 };
 
@@ -98,7 +120,7 @@ TEST_F(HiDat, WithoutAFileTheDefaultTableIsUsedAndWrittenAtTheEnd) {
     std::string file = read_file();
     EXPECT_EQ(file, records(kDefault));
     EXPECT_EQ(file.substr(90, 10), std::string("       90\0", 10));
-    EXPECT_FALSE(is_there(temp_path()));
+    EXPECT_TRUE(leftovers().empty());
 }
 
 TEST_F(HiDat, ValuesComeBackInListOrderWithTheirSigns) {
@@ -116,18 +138,25 @@ TEST_F(HiDat, ValuesComeBackInListOrderWithTheirSigns) {
     EXPECT_EQ(loaded(), Scores{}) << "an empty file is an empty table, not the default";
 }
 
-TEST_F(HiDat, AllRecordsAreReadOnlyTheFirstTenWritten) {
-    const Scores thirteen{3, 1, 4, 1, 5, 9, 2, 6, 5, 3, 5, 8, 9};
-    write_file(records(thirteen));
-    EXPECT_EQ(loaded(), thirteen);
-    EXPECT_EQ(read_file(), records(Scores(thirteen.begin(), thirteen.begin() + 10)));
+TEST_F(HiDat, ALongTableKeepsItsTenBestAndAnySizeLoadsAtOnce) {
+    // More than ten: ranked as the score screen ranks them, so the best go back.
+    write_file(records({3, 1, 4, 1, 5, 9, 2, 6, 5, 3, 5, 8, 9}));
+    const Scores ranked{9, 8, 6, 5, 4, 3, 2, 1};
+    EXPECT_EQ(loaded(), ranked);
+    EXPECT_EQ(read_file(), records(ranked));
 
-    // A mebibyte of records: every one is read, ten go back.
+    // Only the first thousand records are read, however large the file.
     Scores many;
-    for (int i = 0; i < (1 << 20) / 10; i++) many.push_back(i % 1000 - 500);
-    write_file(records(many) + "123456");
-    EXPECT_EQ(loaded(), many);
-    EXPECT_EQ(read_file(), records(Scores(many.begin(), many.begin() + 10)));
+    for (int i = 0; i < 1500; i++) many.push_back(i);
+    write_file(records(many));
+    ASSERT_EQ(truncate(path().c_str(), 10LL << 30), 0);  // sparse: 10 GiB of zero bytes
+    auto start = std::chrono::steady_clock::now();
+    Scores got = loaded();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    ASSERT_EQ(got.size(), 1000u);
+    EXPECT_EQ(got.front(), 999);
+    EXPECT_EQ(got.back(), 0);
+    EXPECT_EQ(read_file(), records({999, 998, 997, 996, 995, 994, 993, 992, 991, 990}));
 }
 
 TEST_F(HiDat, AnIncompleteLastRecordIsIgnored) {
@@ -193,15 +222,68 @@ TEST_F(HiDat, ADirectoryAtThePathIsNoTableAndStaysADirectory) {
     struct stat st;
     ASSERT_EQ(stat(path().c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
-    EXPECT_FALSE(is_there(temp_path())) << "the unused copy is left behind";
+    EXPECT_TRUE(leftovers().empty()) << "the unused copy is left behind";
 }
 
-TEST_F(HiDat, AFailedWriteKeepsTheOldTable) {
+TEST_F(HiDat, AFailedWriteKeepsTheOldTableAndSaysSoOnce) {
     write_file(records({1, 2, 3}));
-    // The new table is written beside the old one first; block that.
-    ASSERT_EQ(mkdir(temp_path().c_str(), 0755), 0);
-    save({9, 9, 9});
+    // A file-size limit makes every write past 15 bytes fail, as a full disk would.
+    rlimit before;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit small = before;
+    small.rlim_cur = 15;
+    auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    // Standard error goes to a pipe, which the limit does not touch.
+    int pipe_ends[2], saved_stderr = dup(2);
+    ASSERT_EQ(pipe(pipe_ends), 0);
+    dup2(pipe_ends[1], 2);
+    {
+        game g;
+        g.highscores = {9, 9, 9};
+        g.save_highscores();
+    }
+    dup2(saved_stderr, 2);
+    close(saved_stderr);
+    close(pipe_ends[1]);
+    char text[1024];
+    ssize_t got = read(pipe_ends[0], text, sizeof text);
+    close(pipe_ends[0]);
+    std::string said(text, got > 0 ? got : 0);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, old_handler);
     EXPECT_EQ(read_file(), records({1, 2, 3}));
+    EXPECT_TRUE(leftovers().empty());
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("cannot save the high scores to " + path()), std::string::npos) << said;
+}
+
+// A link planted where a careless save would put its temporary, and a table
+// that is itself a link: the link stays, the planted one leads nowhere.
+TEST_F(HiDat, LinksLeadOnlyWhereTheTableIs) {
+    std::string folder = path().substr(0, path().rfind('/'));
+    std::string real = folder + "/real-hi.dat", victim = folder + "/victim";
+    std::remove(real.c_str());
+    std::remove(victim.c_str());
+    write_file_at(real, records({1}));
+    write_file_at(victim, "keep me");
+    ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+    ASSERT_EQ(symlink("real-hi.dat", path().c_str()), 0);
+    ASSERT_EQ(symlink("victim", (path() + ".new").c_str()), 0);
+    save({7, 8});
+    struct stat st;
+    ASSERT_EQ(lstat(path().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "hi.dat is no longer a link";
+    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << "the table lost its permissions";
+    EXPECT_EQ(read_file(), records({7, 8}));
+    std::string kept;
+    ASSERT_TRUE(read_file_at(victim, &kept));
+    EXPECT_EQ(kept, "keep me");
+    EXPECT_EQ(leftovers(), std::vector<std::string>{"hi.dat.new"});
+    std::remove((path() + ".new").c_str());
+    std::remove(real.c_str());
+    std::remove(victim.c_str());
 }
 
 TEST_F(HiDat, AnUnreadableTableIsNeitherShownNorOverwritten) {
@@ -214,22 +296,6 @@ TEST_F(HiDat, AnUnreadableTableIsNeitherShownNorOverwritten) {
         g.highscores = {5};
     }
     chmod(path().c_str(), 0644);
-    EXPECT_EQ(read_file(), records({70, 60}));
-}
-
-TEST_F(HiDat, AReadOnlyFolderKeepsTheOldTable) {
-    if (geteuid() == 0) GTEST_SKIP() << "folder permissions do not stop root";
-    write_file(records({70, 60}));
-    std::string folder = path().substr(0, path().rfind('/'));
-    struct stat st;
-    ASSERT_EQ(stat(folder.c_str(), &st), 0);
-    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-    {
-        game g;
-        EXPECT_EQ(g.highscores, (Scores{70, 60}));
-        g.highscores = {5};
-    }
-    chmod(folder.c_str(), st.st_mode & 07777);
     EXPECT_EQ(read_file(), records({70, 60}));
 }
 
@@ -375,6 +441,7 @@ TEST_F(ScoreScreen, EachWayOutEndsARunningScreen) {
         {"close button", [] { close_button_pressed = -1; }},
         {"end of the story", [] { quit = 1; }},
         {"Enter", [] { key[KEY_ENTER] = 1; }},
+        {"stop signal", [] { stop_signal = 1; }},
     };
     for (const auto& e : exits) {
         clear_to_color(screen, blue());
@@ -384,6 +451,7 @@ TEST_F(ScoreScreen, EachWayOutEndsARunningScreen) {
         release_input();
         quit = 0;
         close_button_pressed = 0;
+        stop_signal = 0;
     }
     gfx_setup(0, 640, 480, 16);
     bDbuf = nullptr;
@@ -402,6 +470,7 @@ TEST_F(ScoreScreen, FirstRunWithThirtyFiveShowsItSeventhAndDropsZero) {
         g.show_highscores();
         EXPECT_EQ(Scores(g.highscores.begin(), g.highscores.begin() + 10), shown);
         for (int i = 0; i < 10; i++) EXPECT_EQ(red_in_row(bDraw, i) > 0, i == 6) << "row " << i;
+        EXPECT_EQ(read_file(), records(shown)) << "not saved when the score entered the table";
 
         // The same score again keeps one entry, still marked.
         g.highscores.push_back(35);

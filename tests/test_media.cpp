@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -31,16 +32,6 @@ void write_file(const std::string& path, const std::string& bytes) {
     ASSERT_NE(f, nullptr) << path;
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
-}
-
-std::string read_file(const std::string& path) {
-    std::string bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        int c;
-        while ((c = std::fgetc(f)) != EOF) bytes += static_cast<char>(c);
-        std::fclose(f);
-    }
-    return bytes;
 }
 
 // Deterministic noise, so a failure can be replayed.
@@ -172,7 +163,7 @@ protected:
         Media::SetUp();
         dir = media_dir();
         marker = dir + "/.made_by_unit_tests";
-        if (is_dir(dir) && read_file(marker).empty()) GTEST_SKIP() << "a real media folder is there";
+        if (is_dir(dir) && file_bytes(marker).empty()) GTEST_SKIP() << "a real media folder is there";
         remove_folder();
         ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
         write_file(marker, "x");
@@ -211,11 +202,14 @@ TEST_F(MediaFolder, PicturesAreCutOrderedAndBadOnesReplaced) {
     for (int i = 0; i < 18; i++) save_solid_bmp(file(others[i]), 40 + i, 8, makecol(8, 8, 8));
     // Bad files become placeholders: noise, a header cut short, nothing at all.
     write_file(file("flame1.bmp"), "BM" + noise(3000, 1));
-    std::string castle = read_file(dir + "/castle.bmp");
+    std::string castle = file_bytes(dir + "/castle.bmp");
     write_file(file("castle.bmp"), castle.substr(0, castle.size() / 2));
     write_file(file("hole.bmp"), "");
 
     write_file(file("fire.wav"), wav_of_silence(64));
+    // Named pipes would block the start if they were opened.
+    ASSERT_EQ(mkfifo(file("nbk.mid").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(file("sel.wav").c_str(), 0644), 0);
 
     load();
     static const int rgb[3][3] = {{248, 0, 0}, {0, 252, 0}, {0, 0, 248}};
@@ -259,7 +253,7 @@ protected:
     }
     std::string valid_bmp(int w, int h) {
         save_solid_bmp(path, w, h, makecol(0, 128, 248));
-        return read_file(path);
+        return file_bytes(path);
     }
 };
 
@@ -269,7 +263,7 @@ TEST_F(CheckedBitmap, AcceptsAPlainTwentyFourBitFile) {
         for (int x = 0; x < 5; x++) putpixel(src, x, y, makecol(40 * x, 80 * y, 200));
     putpixel(src, 4, 2, makecol(255, 0, 255));
     ASSERT_EQ(save_bitmap(path.c_str(), src, nullptr), 0);
-    ASSERT_EQ(read_file(path)[28], 24);
+    ASSERT_EQ(file_bytes(path)[28], 24);
 
     BITMAP* got = load_checked_bitmap(path.c_str());
     ASSERT_NE(got, nullptr);
@@ -327,6 +321,79 @@ TEST_F(CheckedBitmap, RejectsCompressedCutShortAndForeignFiles) {
     EXPECT_EQ(load_bytes(rle), nullptr);
 }
 
+// A MIDI file: header, then one chunk per track body (each given without
+// its end-of-track event, which is added).
+std::string midi(int format, int tracks, int division, const std::vector<std::string>& bodies) {
+    auto be = [](uint32_t v, int bytes) {
+        std::string s;
+        for (int i = bytes - 1; i >= 0; i--) s += static_cast<char>((v >> (8 * i)) & 0xff);
+        return s;
+    };
+    std::string out = "MThd" + be(6, 4) + be(format, 2) + be(tracks, 2) + be(division, 2);
+    for (const std::string& body : bodies) {
+        std::string track = body + std::string("\x00\xff\x2f\x00", 4);
+        out += "MTrk" + be(track.size(), 4) + track;
+    }
+    return out;
+}
+
+const char* fault(const std::string& bytes) {
+    return midi_fault(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+TEST(MidiCheck, SaneTunesPassAndEachBrokenRuleIsNamed) {
+    std::string built = file_bytes(absolute_path("/../media/nbk.mid"));
+    if (!built.empty()) EXPECT_EQ(fault(built), nullptr) << fault(built);
+
+    const std::string notes("\x00\x90\x3c\x64\x60\x3e\x64\x83\x60\x80\x3c\x00", 12);
+    const std::string tempo("\x00\xff\x51\x03\x07\xa1\x20", 7);
+    const std::string sysex("\x00\xf0\x03\x7e\x09\xf7", 6);
+    const std::string long_delta("\xff\xff\xff\x7f\xc0\x05", 6);  // four bytes, a program
+    EXPECT_EQ(fault(midi(1, 2, 480, {tempo + sysex, notes + long_delta})), nullptr);
+    EXPECT_EQ(fault(midi(0, 1, 96, {""})), nullptr);
+    EXPECT_EQ(fault(midi(0, 32, 0x7fff, std::vector<std::string>(32, notes))), nullptr);
+
+    const std::string good = midi(0, 1, 480, {notes});
+    std::string bad_magic = good, long_header = good;
+    bad_magic[0] = 'R';
+    long_header[7] = 7;
+    const struct {
+        std::string file;
+        const char* rule;
+    } broken[] = {
+        {"", "no MIDI header"},
+        {bad_magic, "no MIDI header"},
+        {long_header, "header that is not six"},
+        {midi(2, 1, 480, {notes}), "format other than 0 or 1"},
+        {midi(1, 0, 480, {}), "track count outside"},
+        {midi(1, 33, 480, std::vector<std::string>(33, notes)), "track count outside"},
+        {midi(0, 1, 0, {notes}), "division of 0"},
+        {midi(0, 1, 0xe728, {notes}), "SMPTE"},
+        {midi(1, 2, 480, {notes}), "fewer tracks"},
+        {good.substr(0, good.size() - 1), "past the end of the file"},
+        {midi(0, 1, 480, {notes}).replace(14, 4, "XTrk"), "chunk where a track should be"},
+        {midi(0, 1, 480, {std::string("\x80\x80\x80\x80\x00\x90\x3c\x64", 8)}),
+         "longer than four bytes"},
+        {midi(0, 1, 480, {std::string("\x00\xff\x01\xff\xff\xff\x7f", 7)}),
+         "past the end of its track"},
+        {midi(0, 1, 480, {std::string("\x00\xf0\x7f\x00", 4)}), "past the end of its track"},
+        {midi(0, 1, 480, {std::string("\x00\x3c\x64", 3)}), "running status without"},
+        {midi(0, 1, 480, {tempo + std::string("\x00\x3c\x64", 3)}), "running status without"},
+        {midi(0, 1, 480, {std::string("\x00\x90\x3c\xe4", 4)}), "above 127"},
+        {midi(0, 1, 480, {std::string("\x00\xc0\x85", 3)}), "above 127"},
+        {midi(0, 1, 480, {std::string("\x00\xf3\x01", 3)}), "no place in a file"},
+        {midi(0, 1, 480, {std::string("\x00\xff\x51\x02\x07\xa1", 6)}), "tempo"},
+        {midi(0, 1, 480, {std::string("\x00\xff\x51\x03\x00\x00\x00", 7)}), "tempo"},
+        {good.substr(0, good.size() - 4).replace(18, 4, std::string("\x00\x00\x00\x0c", 4)),
+         "without an end-of-track"},
+    };
+    for (const auto& b : broken) {
+        const char* why = fault(b.file);
+        ASSERT_NE(why, nullptr) << "passed, but has " << b.rule;
+        EXPECT_NE(std::strstr(why, b.rule), nullptr) << why << " / expected " << b.rule;
+    }
+}
+
 TEST(Play, OnlyTheFourEffectsSoundAndEmptySamplesStaySilent) {
     sounds_played.clear();
     SAMPLE* saved[4];
@@ -347,6 +414,55 @@ TEST(Play, OnlyTheFourEffectsSoundAndEmptySamplesStaySilent) {
     std::memcpy(sfx, saved, sizeof sfx);
 }
 
+// Headless, the program's folder is the working folder (build/tests).
+TEST(MediaSearch, TheVariableThenBesideTheProgramThenTheInstallsDataFolder) {
+    std::string here = executable_folder();
+    std::string beside = here + "/media", share = here + "/../share";
+    std::string installed = share + "/tollybrook";
+    if (is_dir(beside) || is_dir(share)) GTEST_SKIP() << "media folders stand beside the test program";
+    std::string chosen = std::getenv("TOLLYBROOK_DATA") ? std::getenv("TOLLYBROOK_DATA") : "";
+    unsetenv("TOLLYBROOK_DATA");
+    ASSERT_EQ(mkdir(share.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(installed.c_str(), 0755), 0);
+    std::string normal_installed = std::filesystem::path(installed).lexically_normal().string();
+    EXPECT_EQ(media_folder(), normal_installed);
+    EXPECT_EQ(std::string(absolute_path("/media/tile.bmp")), normal_installed + "/tile.bmp");
+    ASSERT_EQ(mkdir(beside.c_str(), 0755), 0);
+    EXPECT_EQ(media_folder(), beside);
+    setenv("TOLLYBROOK_DATA", "/nowhere/else", 1);
+    EXPECT_EQ(media_folder(), "/nowhere/else");
+    EXPECT_EQ(std::string(absolute_path("/media/tile.bmp")), "/nowhere/else/tile.bmp");
+    EXPECT_EQ(std::string(absolute_path("hi.dat")), here + "/hi.dat") << "the table is not media";
+    rmdir(beside.c_str());
+    rmdir(installed.c_str());
+    rmdir(share.c_str());
+    setenv("TOLLYBROOK_DATA", chosen.c_str(), 1);
+}
+
+TEST_F(Media, MissingFilesAreCountedInOneLineNamingTheFolder) {
+    std::string empty = absolute_path("empty-media");
+    ASSERT_EQ(mkdir(empty.c_str(), 0755), 0);
+    std::string chosen = std::getenv("TOLLYBROOK_DATA");
+    setenv("TOLLYBROOK_DATA", empty.c_str(), 1);
+    testing::internal::CaptureStderr();
+    load();
+    std::string said = testing::internal::GetCapturedStderr();
+    setenv("TOLLYBROOK_DATA", chosen.c_str(), 1);
+    rmdir(empty.c_str());
+    EXPECT_EQ(said, "tollybrook: 27 of 27 media files missing in " + empty + "\n");
+}
+
+TEST(PatchIndex, PatchFilesBecomeAbsoluteAfterTheLatestDirLine) {
+    const std::string timidity =
+        "# a comment\ndir /a/b/\n\ndrumset 0\n 35\tDrum/035.pat amp=100\nbank 0\n"
+        "0 Tone/000.pat\ndir /c\n1 /abs/001.pat\n2 Tone/002.pat\nsource other.cfg\n";
+    EXPECT_EQ(absolute_patch_index(timidity, "/etc/t"),
+              "drumset 0\n35 /a/b/Drum/035.pat amp=100\nbank 0\n0 /a/b/Tone/000.pat\n"
+              "1 /abs/001.pat\n2 /c/Tone/002.pat\n");
+    EXPECT_EQ(absolute_patch_index("0 p.pat\n", "/etc/t"), "0 /etc/t/p.pat\n");
+    EXPECT_EQ(absolute_patch_index("# none\nbank 0\n", "/etc/t"), "") << "no patch, no index";
+}
+
 TEST(AbsolutePath, NamesAFileBesideTheProgramInOneSharedBuffer) {
     // Headless, Allegro names the program "./", so "beside it" is the
     // working directory; the real system driver gives the full path.
@@ -355,7 +471,7 @@ TEST(AbsolutePath, NamesAFileBesideTheProgramInOneSharedBuffer) {
     *std::strrchr(exe, '/') = '\0';
     ASSERT_NE(realpath(exe, dir), nullptr);
     char* first = absolute_path("/media/tile.bmp");
-    EXPECT_EQ(first, fname);
+    EXPECT_EQ(first, fname.c_str());
     EXPECT_EQ(std::string(first), std::string(dir) + "/media/tile.bmp");
     char* second = absolute_path("hi.dat");
     EXPECT_EQ(second, first);

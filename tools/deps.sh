@@ -1,9 +1,19 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in tools/packages.txt that are missing.
+# Installs the Debian packages of the named lists that are missing:
+#   tools/deps.sh [build] [test] [fuzz]     (default: build)
+# build is tools/packages.txt, the others tools/packages-NAME.txt.
 # Quiet and quick when everything is already there.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-wanted=$(grep -v -E '^\s*(#|$)' "$here/packages.txt" | sort -u)
+lists=()
+for name in "${@:-build}"; do
+  case $name in
+    build) lists+=("$here/packages.txt") ;;
+    test | fuzz) lists+=("$here/packages-$name.txt") ;;
+    *) echo "deps.sh: unknown list '$name' (build, test or fuzz)" >&2; exit 2 ;;
+  esac
+done
+wanted=$(cat "${lists[@]}" | grep -v -E '^\s*(#|$)' | sort -u)
 missing=()
 for pkg in $wanted; do
   status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)

@@ -44,7 +44,6 @@ command -v python3 >/dev/null || fail "python3 is needed to analyse the capture"
 for f in nbk.mid sel.wav puree2.ttf; do
   [ -f "$build/media/$f" ] || fail "$build/media/$f not built"
 done
-[ -f "$build/allegro.cfg" ] || fail "$build/allegro.cfg not built"
 
 tmp=$(mktemp -d)
 xvfb_pid=
@@ -69,13 +68,12 @@ done
 [ -s "$tmp/display" ] || skip "Xvfb did not start: $(tail -n 3 "$tmp/xvfb.log")"
 export DISPLAY=":$(head -n 1 "$tmp/display")"
 
-# A private copy of the game folder: the program finds media/, allegro.cfg
-# and hi.dat beside its executable, so this keeps the build folder clean and
+# A private copy of the game folder: the program finds media/ and hi.dat beside its executable, so this keeps the build folder clean and
 # lets run 2 leave the tune out.
 make_game_dir() { # make_game_dir DIR WITH_TUNE
   local dir=$1 with_tune=$2
   mkdir -p "$dir/media"
-  cp "$build/tollybrook" "$build/allegro.cfg" "$dir/"
+  cp "$build/tollybrook" "$dir/"
   for f in "$build"/media/*; do
     [ "$with_tune" = 0 ] && [ "$(basename "$f")" = nbk.mid ] && continue
     ln -s "$f" "$dir/media/"

@@ -8,7 +8,8 @@
 #   header, 16-bit mono), is not clipped, and starts and ends quietly;
 # - the tune loops cleanly (every track's end marker sits on its last note,
 #   on a bar line) and uses only instruments and drums the patch set has;
-# - allegro.cfg points DIGMID at a patch index whose files all exist;
+# - the system's patch index (which the game hands to DIGMID) names files
+#   that all exist;
 # - puree2.ttf is a font file.
 set -uo pipefail
 
@@ -76,38 +77,33 @@ for name, longest in (("fire", 1.5), ("boom", 2.5), ("win", 3.0), ("sel", 0.3)):
     check(edge < 500, "%s.wav: starts and ends faded (edge %d)" % (name, edge))
 
 # --- synthesiser set-up --------------------------------------------------
-patches = None
-try:
-    with open(os.path.join(build, "allegro.cfg")) as f:
-        cfg = f.read()
-    m = re.search(r"^\s*patches\s*=\s*(\S+)\s*$", cfg, re.M)
-    check(bool(m) and re.search(r"^\[sound\]", cfg, re.M) is not None,
-          "allegro.cfg: [sound] patches = %s" % (m.group(1) if m else "(missing)"))
-    patches = m.group(1) if m else None
-except OSError as err:
-    check(False, "allegro.cfg: %s" % err)
+# The game reads the TiMidity index at run time and makes every patch file
+# absolute against the latest "dir" line; the same reading is done here.
+patches = os.environ.get("TOLLYBROOK_PATCH_INDEX", "/etc/timidity/freepats.cfg")
 
 tones, drums = set(), set()
 if patches:
     try:
         with open(patches) as f:
             lines = f.read().splitlines()
-        section, bad = None, []
+        section, bad, folder = None, [], os.path.dirname(patches)
         for line in lines:
             words = line.split()
             if not words or words[0].startswith("#"):
                 continue
-            if words[0] in ("bank", "drumset"):
+            if words[0] == "dir":
+                folder = words[1]
+            elif words[0] in ("bank", "drumset"):
                 section = (words[0], words[1])
             elif words[0].isdigit():
-                if not os.path.isabs(words[1]) or not os.path.isfile(words[1]):
+                if not os.path.isfile(os.path.join(folder, words[1])):
                     bad.append(words[1])
                 if section == ("bank", "0"):
                     tones.add(int(words[0]))
                 elif section == ("drumset", "0"):
                     drums.add(int(words[0]))
         check(tones and drums and not bad,
-              "patch index: %d instruments, %d drums, all absolute existing files%s"
+              "patch index: %d instruments, %d drums, all existing files%s"
               % (len(tones), len(drums), "" if not bad else "; bad: " + ", ".join(bad[:3])))
     except OSError as err:
         check(False, "patch index %s: %s" % (patches, err))

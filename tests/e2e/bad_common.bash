@@ -35,16 +35,8 @@ bad_stop_servers() {
 }
 
 bad_stage() {
-    local dir=$1 build=$2 f
-    [ -x "$build/tollybrook" ] || x_fail "$build/tollybrook has not been built"
-    [ -d "$build/media" ] || x_fail "$build/media has not been built"
-    mkdir -p "$dir"
-    cp "$build/tollybrook" "$dir/"
-    cp -r "$build/media" "$dir/"
-    for f in allegro.cfg digmid_patches.cfg; do
-        [ -f "$build/$f" ] && cp "$build/$f" "$dir/"
-    done
-    return 0
+    x_stage_game "$1" "$2"
+    x_stage_media "$1" "$2"
 }
 
 # Presses a key for a few ticks: the game samples the keys once a tick.

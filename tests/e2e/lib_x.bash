@@ -4,6 +4,9 @@
 #   x_start_server          start Xvfb on a free display from :60 to :69, export DISPLAY
 #   x_stop_all              stop the game and the X server that this shell started
 #   x_stage_game DIR BUILD  copy the executable into DIR so hi.dat lands there
+#   x_stage_placeholder_game DIR BUILD  the same with only the font in media/
+#   x_stage_media DIR BUILD copy the built media beside it
+#   x_sound_sink HOME RAW   make HOME's ALSA default device write to the file RAW
 #   x_launch_game DIR LOG   start DIR/tollybrook, set X_GAME_PID
 #   x_wait_window PID       print the id of the game's 640x480 window named "Tollybrook"
 #   x_wait_exit PID SECS    wait for the game to end; set X_GAME_STATUS
@@ -89,6 +92,28 @@ x_stage_game() {
     [ -x "$build/tollybrook" ] || x_fail "$build/tollybrook has not been built"
     mkdir -p "$dir"
     cp "$build/tollybrook" "$dir/tollybrook"
+}
+
+# Every picture becomes a flat placeholder square, which the scripted player
+# finds by its colour. Without its own font the game uses a system one.
+x_stage_placeholder_game() {
+    x_stage_game "$1" "$2"
+    mkdir -p "$1/media"
+    if [ -f "$2/media/puree2.ttf" ]; then
+        cp "$2/media/puree2.ttf" "$1/media/"
+    fi
+}
+
+x_stage_media() {
+    [ -d "$2/media" ] || x_fail "$2/media has not been built"
+    cp -r "$2/media" "$1/"
+}
+
+# With HOME pointing there, Allegro gets an ALSA device that plays into RAW
+# (no sound card needed), so the tune and the effects really are played.
+x_sound_sink() {
+    mkdir -p "$1"
+    echo "pcm.!default { type file; slave.pcm \"null\"; file \"$2\"; format \"raw\" }" >"$1/.asoundrc"
 }
 
 x_launch_game() {

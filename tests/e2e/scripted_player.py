@@ -4,6 +4,8 @@ of its X window and plays it only through xdotool, as a person at the screen.
 
 Subcommands:
   play      lay tiles, start the battle, win it, reach the next build phase
+            (with --until-score: stop at the score screen after the battle)
+  battle    press start and answer the dialog until a battle runs
   close     send WM_DELETE_WINDOW, as a window manager's close button does
   wait-build  wait until the build phase has been drawn
   hiscores  check a hi.dat written after a played battle
@@ -590,6 +592,13 @@ def play(args):
             # After a lost battle the first step's first line is blank.
             raise Failure("the battle was lost: the dialog after it has no first line")
 
+        if args.until_score:
+            answer_until(view, view.is_score_screen, 30, "the score screen")
+            log("score screen open")
+            with open(args.summary, "w") as f:
+                json.dump({"shots": battle.fired, "battle_seconds": round(length, 1),
+                           "frames": battle.frames}, f)
+            return
         seen = {"score": False}
 
         def level_one(s):
@@ -610,6 +619,19 @@ def play(args):
         if view.last is not None:
             view.last.save_png(os.path.join(args.artifacts, "failure.png"))
         raise
+
+
+def start_battle(args):
+    view = View(args.window)
+    xdotool("mousemove", 320, 240)
+    view.calibrate(wait_for(view, view.is_build, 30, "the build phase"))
+    for attempt in range(4):
+        click(*START_BUTTON, hold=0.06, after=0.15)
+        if view.is_dialog(view.grab()):
+            break
+    else:
+        raise Failure("the start button did not open the dialog")
+    answer_until(view, view.is_battle, 20, "the battle to start")
 
 
 def check_fresh_level(s):
@@ -685,6 +707,9 @@ def main():
     p.add_argument("--window", type=int, required=True)
     p.add_argument("--artifacts", required=True)
     p.add_argument("--summary", required=True)
+    p.add_argument("--until-score", action="store_true")
+    p = sub.add_parser("battle")
+    p.add_argument("--window", type=int, required=True)
     p = sub.add_parser("close")
     p.add_argument("--window", type=int, required=True)
     p = sub.add_parser("wait-build")
@@ -697,6 +722,8 @@ def main():
     try:
         if args.cmd == "play":
             play(args)
+        elif args.cmd == "battle":
+            start_battle(args)
         elif args.cmd == "close":
             send_close(args.window)
         elif args.cmd == "wait-build":

@@ -24,12 +24,7 @@ mkdir -p "$artifacts"
 trap 'x_stop_all; rm -rf "$work"' EXIT
 player() { python3 "$here/scripted_player.py" "$@"; }
 
-x_stage_game "$work/game" "$build"
-mkdir -p "$work/game/media"
-# Without its own font the game uses a system one; either way no pictures.
-if [ -f "$build/media/puree2.ttf" ]; then
-    cp "$build/media/puree2.ttf" "$work/game/media/"
-fi
+x_stage_placeholder_game "$work/game" "$build"
 player hiscores --seed --file "$work/game/hi.dat" || x_fail "cannot write the starting hi.dat"
 
 x_start_server
