@@ -168,6 +168,19 @@ TEST_F(Battle, HighLevelsBringFewerGrannies) {
     EXPECT_EQ(g->time_left, 0);
 }
 
+// Columns are counted from x = 0, rows from y = 55, both 64 pixels wide.
+TEST_F(Battle, AGrannyTakesTheTileUnderHerFeet) {
+    no_spawning();
+    g->grid[1][0] = slow_tile;
+    add_granny(127.0f, 118.9f);  // column 1, row 0: slowed
+    add_granny(128.0f, 118.9f);  // column 2
+    add_granny(127.0f, 119.0f);  // row 1
+    g->update();
+    EXPECT_FLOAT_EQ(g->grannies[0].x, 127.0f + 0.6f / 2.5f);
+    EXPECT_FLOAT_EQ(g->grannies[1].x, 128.6f);
+    EXPECT_FLOAT_EQ(g->grannies[2].x, 127.6f);
+}
+
 // With the shield full a tick rolls first for a new granny, then once for
 // each granny at the castle, in their order; walkers do not roll.
 TEST_F(Battle, EachGrannyAtTheCastleDrainsTheShieldOnAOneIn30Roll) {
@@ -223,8 +236,10 @@ TEST_F(Battle, SpawnOddsTurnAtTheLastQuarter) {
 
 TEST_F(Battle, ALostBattleOutweighsAWonOne) {
     g->time_left = 1;
-    g->shield = -5;
+    g->shield = 0;
+    std::srand(2);
     g->update();
+    ASSERT_EQ(g->shield, 0);  // this seed's regeneration roll missed: still empty
     EXPECT_EQ(g->mode, mode_dialog);
     EXPECT_EQ(g->scene, scene_lost);
     EXPECT_EQ(sounds_played.back(), 2);  // the win sound already played

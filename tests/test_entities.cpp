@@ -126,6 +126,13 @@ TEST(Granny, EdgesAndTheCastle) {
     EXPECT_NEAR(castle.x, 445.3, 1e-4);
     granny both = walker(444.5f, 434.0f);
     EXPECT_EQ(both.update(down_tile, 0, 0), granny_gone);  // gone wins over the castle
+    // Exactly on a limit is still inside it.
+    granny on_line = walker(444.5f, 200, 0.5f);
+    EXPECT_EQ(on_line.update(bare_ground, 0, 0), granny_walking);
+    granny at_top = walker(100, 56);
+    EXPECT_EQ(at_top.update(bare_ground, 0, -1), granny_walking);
+    granny at_bottom = walker(100, 433);
+    EXPECT_EQ(at_bottom.update(bare_ground, 0, 1), granny_walking);
     granny gone = walker(100, 200);
     gone.state = granny_gone;
     EXPECT_EQ(gone.update(bare_ground, 5, 5), granny_gone);
