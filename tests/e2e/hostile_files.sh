@@ -77,8 +77,7 @@ fail_case() {
 # WANT, when given, the values hi.dat must hold at the end.
 run_case() {
     local name=$1 refused=$2 setup=$3 want=${4:-} dir=$work/$1/game home=$work/$1/home f id
-    x_stage_game "$dir" "$build"
-    x_stage_media "$dir" "$build"
+    x_stage_built_game "$dir" "$build"
     x_sound_sink "$home" "$work/$name/sound.raw"
     (cd "$dir" && eval "$setup") || { fail_case "$name" "setup failed"; return; }
     snapshot "$dir" >"$work/$name/before"
