@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 PREFIX ?= $(HOME)/.local
 
-.PHONY: all deps deps-test game build play test install package bench soak clean
+.PHONY: all deps deps-test game build play test install package bench build-asan soak clean
 
 all: build
 
@@ -44,9 +44,14 @@ package: game
 bench: build
 	cd $(BUILD) && ./bench/tollybrook_bench
 
-soak: deps-test
+# The unit and stress programs under AddressSanitizer and UBSan, in build-asan
+# (no media: the sanitizers watch the code, not the art).
+ASAN_TARGETS ?= soak
+build-asan: deps-test
 	@cmake -S . -B build-asan -DTOLLYBROOK_SANITIZE=ON -DTOLLYBROOK_MEDIA=OFF > build-asan.configure.log 2>&1 || (cat build-asan.configure.log; exit 1)
-	@cmake --build build-asan --target soak -j$(JOBS)
+	@cmake --build build-asan --target $(ASAN_TARGETS) -j$(JOBS)
+
+soak: build-asan
 	./build-asan/stress/soak 1000000
 
 clean:

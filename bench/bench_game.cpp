@@ -82,7 +82,7 @@ battle_snapshot make_battle(int granny_count, int meteor_count) {
         gr.vx = layout_random(6, 9) / 10.0f;
         if (i % 20 == 19) {  // one in twenty already wears the shield down
             gr.x = 445.5f + layout_random(0, 2);
-            gr.state = 2;
+            gr.state = granny_at_castle;
         } else {
             gr.x = static_cast<float>(layout_random(100, 440));
         }
@@ -98,7 +98,7 @@ battle_snapshot make_battle(int granny_count, int meteor_count) {
         } else {  // exploding where it landed
             int x = layout_random(15, 60), y = layout_random(60, 425);
             meteor m(x, y);
-            m.state = 2;
+            m.state = meteor_exploding;
             m.timer = layout_random(1, 40);
             m.frame_div = 10;
             m.x = static_cast<float>(x);
@@ -232,7 +232,7 @@ void bench_dialog(benchmark::State& state) {
         game* talking = new game;
         lay_stock(*talking);
         talking->mode = mode_dialog;
-        talking->scene = 0;
+        talking->scene = scene_intro;
         talking->scene_step = 2;
         return talking;
     }();

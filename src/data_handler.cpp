@@ -254,20 +254,26 @@ bool openable(const char* path, const char* instead) {
     return false;
 }
 
-BITMAP* load_picture(const char* relative) {
+// A media file beside the game through `load`, or nullptr; a file that is
+// there but cannot be used is refused aloud.
+template <class Media>
+Media* load_media(const char* relative, Media* (*load)(const char*), const char* unreadable,
+                  const char* instead) {
     const char* path = absolute_path(relative);
-    if (!openable(path, "using a placeholder")) return nullptr;
-    BITMAP* b = load_checked_bitmap(path);
-    if (!b) refuse(path, "not a plain uncompressed BMP picture", "using a placeholder");
-    return b;
+    if (!openable(path, instead)) return nullptr;
+    Media* m = load(path);
+    if (!m) refuse(path, unreadable, instead);
+    return m;
+}
+
+BITMAP* load_picture(const char* relative) {
+    return load_media(relative, load_checked_bitmap, "not a plain uncompressed BMP picture",
+                      "using a placeholder");
 }
 
 SAMPLE* load_effect(const char* relative) {
-    const char* path = absolute_path(relative);
-    if (!openable(path, "that effect stays silent")) return nullptr;
-    SAMPLE* s = load_sample(path);
-    if (!s) refuse(path, "not a sound Allegro can read", "that effect stays silent");
-    return s;
+    return load_media(relative, load_sample, "not a sound Allegro can read",
+                      "that effect stays silent");
 }
 
 // The font at its size, or nullptr (with the reason on stderr).
@@ -385,6 +391,8 @@ const char* midi_fault(const unsigned char* data, size_t size) {
 }
 
 const char* midi_file_fault(const char* path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return "not a regular file";
     FILE* file = std::fopen(path, "rb");
     if (!file) return "cannot be opened";
     std::vector<unsigned char> bytes(midi_size_limit + 1);

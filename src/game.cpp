@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -55,52 +56,52 @@ bool should_stop() {
 
 meteor::meteor(int click_x, int click_y)
     : timer(static_cast<int>(click_y / 6.0)), frame_div(5), vx(2.0f), vy(6.0f),
-      x(static_cast<float>(click_x + 2 * timer)), y(0.0f), state(1) {}
+      x(static_cast<float>(click_x + 2 * timer)), y(0.0f), state(meteor_falling) {}
 
 int meteor::update() {
-    if (state == 1) {
+    if (state == meteor_falling) {
         if (timer != 0) {
             timer--;
             x -= vx;
             y += vy;
         } else {  // landed: it explodes where it stands
-            state = 2;
+            state = meteor_exploding;
             timer = 40;
             frame_div = 10;
             play(1);
         }
-    } else if (state == 2) {
+    } else if (state == meteor_exploding) {
         if (timer != 0)
             timer--;
         else
-            state = 0;
+            state = meteor_done;
     }
     return state;
 }
 
 int meteor::frame() const {
-    if (state == 1) return (timer / frame_div) % 3;
+    if (state == meteor_falling) return (timer / frame_div) % 3;
     return (timer / frame_div) % 4 + 3;
 }
 
 // A falling meteor hangs above its head; an explosion is centred on it.
 int meteor::getX(int fall_w, int blast_w) const {
-    return static_cast<int>(x) - (state == 1 ? fall_w : blast_w) / 2;
+    return static_cast<int>(x) - (state == meteor_falling ? fall_w : blast_w) / 2;
 }
 int meteor::getY(int fall_h, int blast_h) const {
-    return static_cast<int>(y) - (state == 1 ? fall_h : blast_h / 2);
+    return static_cast<int>(y) - (state == meteor_falling ? fall_h : blast_h / 2);
 }
 
 // ---------------------------------------------------------------- grannies
 
-granny::granny() : vx(0.0f), vy(0.0f), x(0.0f), y(0.0f), state(1) {
+granny::granny() : vx(0.0f), vy(0.0f), x(0.0f), y(0.0f), state(granny_walking) {
     // Height first, then speed: the order of the draws keeps battles replayable.
     y = static_cast<float>(55 + std::rand() % 384);
     vx = static_cast<float>((std::rand() % 4) / 10.0 + 0.6);
 }
 
 int granny::update(int tile, float force_x, float force_y) {
-    if (state != 1) return state;
+    if (state != granny_walking) return state;
     // The magnets shift the granny this tick; they do not build up speed.
     float moved_x = x + force_x;
     float moved_y = y + force_y;
@@ -122,10 +123,10 @@ int granny::update(int tile, float force_x, float force_y) {
             y = moved_y + vy;
             break;
     }
-    if (x > castle_line) state = 2;
+    if (x > castle_line) state = granny_at_castle;
     if (y < 55 || y > 434) {  // walked off the top or bottom: gone
-        state = 0;
-        return 0;
+        state = granny_gone;
+        return granny_gone;
     }
     return state;
 }
@@ -221,7 +222,7 @@ void game::build_step() {
     if (in_palette(x, y, SCREEN_W)) selected = (y - 64) / 64;
     if (in_start_button(x, y)) {
         mode = mode_dialog;
-        scene = 0;
+        scene = scene_intro;
         scene_step = 0;
         return;
     }
@@ -276,13 +277,13 @@ void game::battle_step() {
 
     if (time_left == 0 && grannies.empty()) {
         mode = mode_dialog;
-        scene = 1;
+        scene = scene_won;
         scene_step = 0;
         play(2);
     }
     if (shield <= 0) {  // a lost battle outweighs a won one in the same tick
         mode = mode_dialog;
-        scene = 2;
+        scene = scene_lost;
         scene_step = 0;
     }
 }
@@ -294,36 +295,36 @@ void game::move_grannies() {
         int row = static_cast<int>(g.y - 55) / 64;
         if (column < 0 || column >= grid_columns || row < 0 || row >= grid_rows) {
             std::printf("\nERROR %d %d", column, row);
-            if (g.state == 1) g.update(bare_ground, 0, 0);
+            if (g.state == granny_walking) g.update(bare_ground, 0, 0);
             continue;
         }
         float force_x = 0, force_y = 0;
         magnet_adjust(attract_x, attract_y, repulse_x, repulse_y, static_cast<int>(g.x),
                       static_cast<int>(g.y), &force_x, &force_y);
         g.update(grid[column][row], force_x, force_y);
-        if (g.state == 2 && std::rand() % 30 == 0) shield--;
+        if (g.state == granny_at_castle && std::rand() % 30 == 0) shield--;
     }
 }
 
 // An explosion reaches 24 pixels each way from a point 5 pixels below its centre.
 void game::explode_grannies() {
     for (const auto& m : meteors) {
-        if (m.state != 2) continue;
+        if (m.state != meteor_exploding) continue;
         for (auto& g : grannies) {
             int dx = static_cast<int>(g.x - m.x);
             int dy = static_cast<int>(g.y - (m.y + 5));
-            if (dx >= -24 && dx <= 24 && dy >= -24 && dy <= 24) g.state = 0;
+            if (dx >= -24 && dx <= 24 && dy >= -24 && dy <= 24) g.state = granny_gone;
         }
     }
 }
 
 void game::erase_finished() {
     auto gone = std::remove_if(grannies.begin(), grannies.end(),
-                               [](const granny& g) { return g.state == 0; });
+                               [](const granny& g) { return g.state == granny_gone; });
     score += static_cast<int>(grannies.end() - gone);  // a point for each granny gone
     grannies.erase(gone, grannies.end());
     meteors.erase(std::remove_if(meteors.begin(), meteors.end(),
-                                 [](const meteor& m) { return m.state == 0; }),
+                                 [](const meteor& m) { return m.state == meteor_done; }),
                   meteors.end());
 }
 
@@ -334,35 +335,83 @@ namespace {
 const int same_portrait = 0;  // the step keeps whoever spoke before
 const int you = 1, old_lady = 2, chuck = 5;
 
+// What a step does with a key, after it has moved to its next state.
+enum story_action {
+    nothing,
+    back_to_build,  // "not yet": the build phase, just as it was left
+    start_battle,   // the magnets stand where their tiles lie
+    enter_score,    // the score joins the table and the score screen runs
+    next_level,     // the next level's build phase; the score is kept
+    new_game,       // level 0, score 0
+    beg_for_mercy,  // 50 points off
+    face_the_end,   // 50 points on
+    farewell,       // the program ends
+};
+
+const int no_key = 0;    // an unused transition
+const int any_key = -1;  // any key at all; otherwise the key that must be held
+const int unchanged = -1;
+
+// A line of the state table: with `key` held when a key is taken, the story
+// goes to (next_scene, next_step), leaving the unchanged ones as they are,
+// and then carries out `action`.
+struct transition {
+    int key;
+    int next_scene;
+    int next_step;
+    story_action action;
+};
+
+// One step: who speaks, the three lines, and what a key does there. Every
+// transition whose key is held applies, in order; a key that matches none is
+// taken and swallowed.
 struct dialog_page {
     int portrait;
     const char* lines[3];
+    transition on_key[2];
 };
 
 const dialog_page before_battle[] = {
-    {you, {"Are you READY?", "-YES, bring the grannies on! (PRESS Y)", "-No, not yet... (PRESS N)"}},
-    {chuck, {"Save me granny!  :-(", " ", "(Press any key to continue...)"}},
+    {you, {"Are you READY?", "-YES, bring the grannies on! (PRESS Y)", "-No, not yet... (PRESS N)"},
+     {{KEY_N, unchanged, unchanged, back_to_build}, {KEY_Y, unchanged, 1, nothing}}},
+    {chuck, {"Save me granny!  :-(", " ", "(Press any key to continue...)"},
+     {{any_key, unchanged, 2, nothing}}},
     {old_lady, {"Have no fear, for I is here!", " ",
-                "And YOU (points finger) should start running, you evilo!"}},
-    {you, {"Be my guest... HAHAHHAHA!", " ", " ( press any key and start the battle ) "}},
+                "And YOU (points finger) should start running, you evilo!"},
+     {{any_key, unchanged, 3, nothing}}},
+    {you, {"Be my guest... HAHAHHAHA!", " ", " ( press any key and start the battle ) "},
+     {{any_key, unchanged, 0, start_battle}}},
 };
 
+const int farewell_step = 4;  // in the scene after a won battle; a lost one ends there too
+
 const dialog_page after_win[] = {
-    {chuck, {"NOOOOOOOOOOO..... :-(", " ", "(Press any key to continue...)"}},
-    {you, {"Muahaha... i'm SOO evil...", "I killed all the old ladies!", " "}},
+    {chuck, {"NOOOOOOOOOOO..... :-(", " ", "(Press any key to continue...)"},
+     {{any_key, unchanged, 1, nothing}}},
+    {you, {"Muahaha... i'm SOO evil...", "I killed all the old ladies!", " "},
+     {{any_key, unchanged, 2, nothing}}},
     {same_portrait, {"You're score: %d", "Do you want to play again?",
-                     " (you're score will increase, as the difficulty) "}},
-    {you, {"YES, it was fun! ( press Y )", " ", "NO, i've had enough ( press N )"}},
-    {same_portrait, {"I'll keep Chuck locked, don't worry.", " ", "Come back whenever you want!"}},
+                     " (you're score will increase, as the difficulty) "},
+     {{any_key, unchanged, 3, enter_score}}},
+    {you, {"YES, it was fun! ( press Y )", " ", "NO, i've had enough ( press N )"},
+     {{KEY_Y, unchanged, unchanged, next_level}, {KEY_N, unchanged, farewell_step, nothing}}},
+    {same_portrait, {"I'll keep Chuck locked, don't worry.", " ", "Come back whenever you want!"},
+     {{any_key, unchanged, unchanged, farewell}}},
 };
 
 const dialog_page after_loss[] = {
-    {old_lady, {" ", "At last you will meet your end!", "..."}},
-    {you, {"( press N ) NOOO, please spare me!", " ", "( press M ) My time has come at last..."}},
-    {you, {"You should be ASHAMED", "Crying for your life... TSE!", " ( SCORE -50 )"}},
-    {you, {"GOOD, thats the spirit!", " ", " ( SCORE + 50! )"}},
-    {same_portrait, {"You're score: %d", "Do you want to play again?", " "}},
-    {you, {"YES, it was fun! ( press Y )", " ", "NO, i've had enough ( press N )"}},
+    {old_lady, {" ", "At last you will meet your end!", "..."},
+     {{any_key, unchanged, 1, nothing}}},
+    {you, {"( press N ) NOOO, please spare me!", " ", "( press M ) My time has come at last..."},
+     {{KEY_N, unchanged, 2, beg_for_mercy}, {KEY_M, unchanged, 3, face_the_end}}},
+    {you, {"You should be ASHAMED", "Crying for your life... TSE!", " ( SCORE -50 )"},
+     {{any_key, unchanged, 4, nothing}}},
+    {you, {"GOOD, thats the spirit!", " ", " ( SCORE + 50! )"},
+     {{any_key, unchanged, 4, nothing}}},
+    {same_portrait, {"You're score: %d", "Do you want to play again?", " "},
+     {{any_key, unchanged, 5, enter_score}}},
+    {you, {"YES, it was fun! ( press Y )", " ", "NO, i've had enough ( press N )"},
+     {{KEY_Y, unchanged, unchanged, new_game}, {KEY_N, scene_won, farewell_step, nothing}}},
 };
 
 struct dialog_scene {
@@ -370,13 +419,34 @@ struct dialog_scene {
     int length;
 };
 
-const dialog_scene scenes[] = {
-    {before_battle, 4},
-    {after_win, 5},
-    {after_loss, 6},
-};
+template <size_t n>
+constexpr dialog_scene scene_of(const dialog_page (&pages)[n]) {
+    return {pages, static_cast<int>(n)};
+}
+
+// In the order of the scene numbers.
+const dialog_scene scenes[] = {scene_of(before_battle), scene_of(after_win), scene_of(after_loss)};
+static_assert(std::size(scenes) == scene_count, "a page list for every scene");
+
+const dialog_page* page_at(int scene, int step) {
+    if (scene < 0 || scene >= scene_count || step < 0 || step >= scenes[scene].length)
+        return nullptr;
+    return &scenes[scene].pages[step];
+}
 
 }  // namespace
+
+int scene_length(int scene) {
+    return scene >= 0 && scene < scene_count ? scenes[scene].length : 0;
+}
+
+bool opens_score_screen(int scene, int step) {
+    const dialog_page* page = page_at(scene, step);
+    if (!page) return false;
+    for (const transition& t : page->on_key)
+        if (t.key != no_key && t.action == enter_score) return true;
+    return false;
+}
 
 void game::say(int portrait, const char* line1, const char* line2, const char* line3) {
     if (portrait != same_portrait) speaker = portrait;
@@ -398,81 +468,60 @@ bool game::key_taken() {
     return true;
 }
 
-void game::enter_score(int next_step) {
-    scene_step = next_step;
-    key_delay = dialog_key_delay;
-    {
-        std::lock_guard<std::mutex> lock(scores_guard);
-        highscores.push_back(score);
+void game::carry_out(int action) {
+    switch (action) {
+        case back_to_build:
+            mode = mode_build;
+            break;
+        case start_battle:
+            mode = mode_battle;
+            place_magnets();
+            break;
+        case enter_score: {
+            std::unique_lock<std::mutex> lock(scores_guard);
+            highscores.push_back(score);
+            lock.unlock();
+            show_highscores();
+            break;
+        }
+        case next_level:
+            mode = mode_build;
+            level++;
+            reset(level);
+            key_delay = dialog_key_delay;
+            break;
+        case new_game:
+            level = 0;
+            mode = mode_build;
+            score = 0;
+            reset(0);
+            key_delay = dialog_key_delay;
+            break;
+        case beg_for_mercy:
+            score -= 50;
+            break;
+        case face_the_end:
+            score += 50;
+            break;
+        case farewell:
+            quit = 1;
+            key_delay = 0;  // the last key: nothing waits for another
+            break;
+        default:
+            break;
     }
-    show_highscores();
 }
 
 void game::dialog_step() {
-    if (scene < 0 || scene > 2 || scene_step < 0 || scene_step >= scenes[scene].length) return;
-    const dialog_page& page = scenes[scene].pages[scene_step];
-    say(page.portrait, page.lines[0], page.lines[1], page.lines[2]);
-
-    int state = scene * 10 + scene_step;
-    if (state == 14) {  // the farewell: any key ends the program
-        if (key_delay == 0 && keypressed()) quit = 1;
-        return;
-    }
-    if (state == 12 || state == 24) {  // the score step
-        if (key_delay == 0 && keypressed()) enter_score(scene_step + 1);
-        return;
-    }
+    const dialog_page* page = page_at(scene, scene_step);
+    if (!page) return;
+    say(page->portrait, page->lines[0], page->lines[1], page->lines[2]);
     if (!key_taken()) return;
-    bool yes = key[KEY_Y], no = key[KEY_N], me = key[KEY_M];
-    switch (state) {
-        case 0:  // "Are you READY?"
-            if (no) mode = mode_build;
-            if (yes) scene_step = 1;
-            break;
-        case 3:  // the battle begins
-            mode = mode_battle;
-            scene_step = 0;
-            place_magnets();
-            break;
-        case 13:  // play on at the next level?
-            if (yes) {
-                mode = mode_build;
-                level++;
-                reset(level);
-                key_delay = dialog_key_delay;
-            }
-            if (no) scene_step = 4;
-            break;
-        case 21:  // beg for mercy or face the end
-            if (no) {
-                score -= 50;
-                scene_step = 2;
-            }
-            if (me) {
-                score += 50;
-                scene_step = 3;
-            }
-            break;
-        case 22:
-        case 23:
-            scene_step = 4;
-            break;
-        case 25:  // a new game?
-            if (yes) {
-                level = 0;
-                mode = mode_build;
-                score = 0;
-                reset(0);
-                key_delay = dialog_key_delay;
-            }
-            if (no) {
-                scene = 1;
-                scene_step = 4;
-            }
-            break;
-        default:  // story pages: any key turns the page
-            scene_step++;
-            break;
+    for (const transition& t : page->on_key) {
+        if (t.key == no_key || (t.key != any_key && !key[t.key])) continue;
+        if (t.next_scene != unchanged) scene = t.next_scene;
+        if (t.next_step != unchanged) scene_step = t.next_step;
+        carry_out(t.action);
     }
 }
 

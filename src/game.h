@@ -11,6 +11,14 @@ enum { bare_ground = 0, slow_tile, up_tile, down_tile, repulse_tile, attract_til
 
 enum { mode_build = 0, mode_battle = 1, mode_dialog = 2 };
 
+// The story's scenes: before the battle, after a won one, after a lost one.
+enum { scene_intro = 0, scene_won = 1, scene_lost = 2 };
+const int scene_count = 3;
+
+// A state 0 entity is erased in the tick it gets there.
+enum { meteor_done = 0, meteor_falling = 1, meteor_exploding = 2 };
+enum { granny_gone = 0, granny_walking = 1, granny_at_castle = 2 };
+
 const int grid_columns = 7;
 const int grid_rows = 6;
 const int palette_slots = 5;
@@ -24,7 +32,7 @@ struct meteor {
     float vy;       // downward movement per falling tick
     float x;
     float y;
-    int state;      // 0 done, 1 falling, 2 exploding
+    int state;      // meteor_done, meteor_falling or meteor_exploding
 
     meteor(int click_x, int click_y);
     int update();
@@ -38,7 +46,7 @@ struct granny {
     float vy;   // vertical speed, always 0 but added every step
     float x;    // feet
     float y;
-    int state;  // 0 gone, 1 walking, 2 at the castle
+    int state;  // granny_gone, granny_walking or granny_at_castle
 
     granny();
     int update(int tile, float force_x, float force_y);
@@ -99,7 +107,7 @@ private:
     void erase_finished();
     void say(int portrait, const char* line1, const char* line2, const char* line3);
     bool key_taken();
-    void enter_score(int next_step);
+    void carry_out(int action);  // a story step's action
 };
 
 // Where the table lives. `beside` (hi.dat beside the program) when the player
@@ -116,6 +124,12 @@ std::string choose_score_file(const std::string& beside);
 // no new file gets a writable file rewritten in place. False when the file
 // could not be replaced; errno then says why.
 bool replace_file_safely(const std::string& path, const std::string& bytes);
+
+// How many steps a scene of the story has.
+int scene_length(int scene);
+
+// True at the steps where a key enters the score and opens the score screen.
+bool opens_score_screen(int scene, int step);
 
 // The pause of the build phase and the battle. P or Pause stops the game
 // record where it stands (and the music), the window losing focus stops a

@@ -14,6 +14,7 @@ namespace {
 
 const size_t record_size = 10;
 const size_t most_records = 10;
+const size_t most_read = 1000;
 
 std::string score_path() { return absolute_path("hi.dat"); }
 
@@ -67,8 +68,12 @@ std::string check_score_round_trip(const std::string& bytes) {
     std::remove((path + ".new").c_str());
     if (!write_file(path, bytes)) return "cannot write the test's hi.dat at " + path;
 
+    // The game reads a bounded number of records; more than ten it ranks,
+    // best first and one of each value, so the ten it keeps are the best.
+    size_t in_file = std::min(bytes.size() / record_size, most_read);
+    bool ranked = in_file > most_records;
     size_t loaded = load_and_save();
-    if (loaded != bytes.size() / record_size)
+    if (ranked ? loaded == 0 || loaded > in_file : loaded != in_file)
         return "loaded " + std::to_string(loaded) + " scores from " +
                std::to_string(bytes.size()) + " bytes";
 
@@ -83,9 +88,11 @@ std::string check_score_round_trip(const std::string& bytes) {
         if (!well_formed(out)) return "record " + std::to_string(i) + " is malformed: " + describe(out);
         // A record that was sound to begin with comes back unchanged.
         std::string in = bytes.substr(i * record_size, record_size);
-        if (well_formed(in) && in != out)
+        if (!ranked && well_formed(in) && in != out)
             return "record " + std::to_string(i) + " changed from " + describe(in) + " to " +
                    describe(out);
+        if (ranked && i > 0 && std::atol(out.c_str()) >= std::atol(saved.c_str() + (i - 1) * record_size))
+            return "record " + std::to_string(i) + " is not below the one before: " + describe(out);
     }
     std::FILE* left = std::fopen((path + ".new").c_str(), "rb");
     if (left) {

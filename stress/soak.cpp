@@ -51,16 +51,15 @@ long heap_in_use() {
 }
 
 const int stock_at_reset[palette_slots] = {2, 2, 2, 1, 1};
-const int scene_length[3] = {4, 5, 6};
 
 // What must hold after every tick; returns "" or the first rule broken.
 std::string broken_rule(const game& g) {
     char why[160];
     if (g.mode < 0 || g.mode > 2) return "mode " + std::to_string(g.mode);
-    if (g.scene < 0 || g.scene > 2) return "scene " + std::to_string(g.scene);
+    if (g.scene < 0 || g.scene >= scene_count) return "scene " + std::to_string(g.scene);
     // Outside the dialogs the step may be stale (Y and N together at a
     // play-again question); the start button sets it afresh.
-    if (g.mode == mode_dialog && (g.scene_step < 0 || g.scene_step >= scene_length[g.scene]))
+    if (g.mode == mode_dialog && (g.scene_step < 0 || g.scene_step >= scene_length(g.scene)))
         return "scene " + std::to_string(g.scene) + " step " + std::to_string(g.scene_step);
     if (g.selected < 0 || g.selected >= palette_slots) return "selected " + std::to_string(g.selected);
     for (int k = 1; k <= palette_slots; k++) {
@@ -87,9 +86,11 @@ std::string broken_rule(const game& g) {
     }
     if (g.shield > full_shield) return "shield " + std::to_string(g.shield);
     for (const granny& gr : g.grannies)
-        if (gr.state < 1 || gr.state > 2) return "a granny in state " + std::to_string(gr.state);
+        if (gr.state < granny_walking || gr.state > granny_at_castle)
+            return "a granny in state " + std::to_string(gr.state);
     for (const meteor& m : g.meteors)
-        if (m.state < 1 || m.state > 2) return "a meteor in state " + std::to_string(m.state);
+        if (m.state < meteor_falling || m.state > meteor_exploding)
+            return "a meteor in state " + std::to_string(m.state);
     for (const auto& line : g.dialog_lines)
         if (!std::memchr(line, '\0', sizeof line)) return "a dialog line without its terminator";
     return "";
@@ -137,7 +138,7 @@ struct player {
                 if (g.mode == mode_battle && !g.grannies.empty()) {
                     const granny& target = g.grannies[below(static_cast<int>(g.grannies.size()))];
                     int y = static_cast<int>(target.y) - 5;
-                    float lead = target.state == 1 ? target.vx * (y / 6 + 10) : 0;
+                    float lead = target.state == granny_walking ? target.vx * (y / 6 + 10) : 0;
                     point_at(std::min(static_cast<int>(target.x + lead), 457), y);
                 } else if (g.mode == mode_build && chance(20)) {
                     point_at(523 + below(99), 425 + below(47));
@@ -154,8 +155,8 @@ struct player {
         for (int k : {KEY_Y, KEY_N, KEY_M, KEY_ENTER, KEY_SPACE, KEY_A, KEY_ESC}) key[k] = 0;
         // The score screen waits for Enter; now and then Escape closes it instead
         // (held for that one tick only, or the program would end).
-        int state = g.scene * 10 + g.scene_step;
-        if (g.mode == mode_dialog && (state == 12 || state == 24)) key[chance(8) ? KEY_ESC : KEY_ENTER] = 1;
+        if (g.mode == mode_dialog && opens_score_screen(g.scene, g.scene_step))
+            key[chance(8) ? KEY_ESC : KEY_ENTER] = 1;
         if (now == idle || !chance(g.mode == mode_dialog ? 4 : 40)) return;
         static const struct {
             int scancode;
@@ -239,9 +240,9 @@ int main(int argc, char** argv) {
         gfx_update();
 
         t.ticks_in_mode[std::clamp(mode_before, 0, 2)]++;
-        if (mode_before == mode_battle && g->mode == mode_dialog) (g->scene == 1 ? t.battles_won : t.battles_lost)++;
-        int state_before = scene_before * 10 + step_before;
-        if (mode_before == mode_dialog && (state_before == 12 || state_before == 24) &&
+        if (mode_before == mode_battle && g->mode == mode_dialog)
+            (g->scene == scene_won ? t.battles_won : t.battles_lost)++;
+        if (mode_before == mode_dialog && opens_score_screen(scene_before, step_before) &&
             g->scene_step == step_before + 1)
             t.score_screens++;
         t.top_level = std::max(t.top_level, g->level);

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
-#include <cstring>
 
 #include "alfont.h"
 #include "data_handler.h"
@@ -149,7 +148,7 @@ struct population {
         fewest_meteors = std::min(fewest_meteors, g.meteors.size());
         most_meteors = std::max(most_meteors, g.meteors.size());
         size_t exploding = std::count_if(g.meteors.begin(), g.meteors.end(),
-                                         [](const meteor& m) { return m.state == 2; });
+                                         [](const meteor& m) { return m.state == meteor_exploding; });
         most_exploding = std::max(most_exploding, exploding);
     }
 };
@@ -184,15 +183,7 @@ protected:
     }
     void TearDown() override {
         on_play = listener;
-        unload_data();
-        // unload_data leaves the old pointers behind; later tests must not
-        // draw with freed pictures and fonts.
-        std::memset(bSpecTiles, 0, sizeof bSpecTiles);
-        std::memset(bOtTiles, 0, sizeof bOtTiles);
-        std::memset(bEtc, 0, sizeof bEtc);
-        std::memset(fonts, 0, sizeof fonts);
-        std::memset(sfx, 0, sizeof sfx);
-        music = nullptr;
+        unload_data();  // leaves every table empty for the tests after this one
         alfont_exit();
         release_input();
         remove_score_file();

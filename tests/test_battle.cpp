@@ -13,7 +13,7 @@ protected:
     }
     // A quiet battle: level 23 brings no grannies at all.
     void no_spawning() { g->level = 23; }
-    granny& add_granny(float x, float y, int state = 1) {
+    granny& add_granny(float x, float y, int state = granny_walking) {
         std::srand(1);
         g->grannies.push_back(granny());
         granny& gr = g->grannies.back();
@@ -26,7 +26,7 @@ protected:
     meteor& add_explosion(int x, int y) {
         g->meteors.push_back(meteor(x, y));
         meteor& m = g->meteors.back();
-        m.state = 2;
+        m.state = meteor_exploding;
         m.timer = 40;
         m.frame_div = 10;
         m.x = static_cast<float>(x);
@@ -75,15 +75,17 @@ TEST_F(Battle, AShotLandsAfterItsFallAndClearsGranniesFor41Ticks) {
     ASSERT_EQ(g->meteors.size(), 1u);
     EXPECT_EQ(g->meteors[0].timer, 49);
     idle(49);
-    EXPECT_EQ(g->meteors[0].state, 1);
+    EXPECT_EQ(g->meteors[0].state, meteor_falling);
     // From tick T + 1 after the click it explodes, and a granny at the
     // castle in reach is removed in each of the 41 ticks.
     for (int n = 1; n <= 41; n++) {
-        add_granny(300, 305, 2);
+        add_granny(300, 305, granny_at_castle);
         int score = g->score;
         g->update();
-        ASSERT_EQ(g->meteors[0].state, 2);
-        if (n == 1) EXPECT_EQ(sounds_played.back(), 1);
+        ASSERT_EQ(g->meteors[0].state, meteor_exploding);
+        if (n == 1) {
+            EXPECT_EQ(sounds_played.back(), 1);
+        }
         ASSERT_TRUE(g->grannies.empty()) << "explosion tick " << n;
         ASSERT_EQ(g->score, score + 1);
     }
@@ -95,10 +97,10 @@ TEST_F(Battle, AShotLandsAfterItsFallAndClearsGranniesFor41Ticks) {
 TEST_F(Battle, ExplosionReach) {
     no_spawning();
     add_explosion(200, 200);
-    add_granny(224.9f, 229.9f, 2);  // 24.9 right, 24.9 below the point under the centre
-    add_granny(225.0f, 205.0f, 2);  // 25 right: out of reach
-    add_granny(175.1f, 180.1f, 2);  // 24.9 left and above
-    add_granny(200.0f, 180.0f, 2);  // 25 above
+    add_granny(224.9f, 229.9f, granny_at_castle);  // 24.9 right, 24.9 below the point under the centre
+    add_granny(225.0f, 205.0f, granny_at_castle);  // 25 right: out of reach
+    add_granny(175.1f, 180.1f, granny_at_castle);  // 24.9 left and above
+    add_granny(200.0f, 180.0f, granny_at_castle);  // 25 above
     g->update();
     ASSERT_EQ(g->grannies.size(), 2u);
     EXPECT_FLOAT_EQ(g->grannies[0].x, 225.0f);
@@ -127,14 +129,14 @@ TEST_F(Battle, ClockSpawnOddsAndTheWonBattle) {
         int left = g->time_left;
         g->update();
         if (g->grannies.size() > before) (left - 1 < 1050 ? late : early)++;
-        for (auto& gr : g->grannies) gr.state = 0;  // sweep them off
+        for (auto& gr : g->grannies) gr.state = granny_gone;  // sweep them off
         if (g->mode != mode_battle) break;
     }
     // Chances 1/23 over 3150 ticks and 1/13 over 1049.
     EXPECT_NEAR(early, 3150 / 23, 45);
     EXPECT_NEAR(late, 1049 / 13, 30);
     EXPECT_EQ(g->mode, mode_dialog);
-    EXPECT_EQ(g->scene, 1);
+    EXPECT_EQ(g->scene, scene_won);
     EXPECT_STREQ(g->dialog_lines[0], "NOOOOOOOOOOO..... :-(");  // same tick
     EXPECT_EQ(g->speaker, 5);
     EXPECT_EQ(sounds_played.back(), 2);
@@ -147,7 +149,7 @@ TEST_F(Battle, LastTickOfTheClockSpawnsNothingAndWinsIfEmpty) {
     EXPECT_EQ(g->time_left, 0);
     EXPECT_TRUE(g->grannies.empty());
     EXPECT_EQ(g->mode, mode_dialog);
-    EXPECT_EQ(g->scene, 1);
+    EXPECT_EQ(g->scene, scene_won);
 }
 
 TEST_F(Battle, HighLevelsBringFewerGrannies) {
@@ -162,25 +164,84 @@ TEST_F(Battle, HighLevelsBringFewerGrannies) {
     g->reset(23);
     g->mode = mode_battle;
     while (g->mode == mode_battle) g->update();
-    EXPECT_EQ(g->scene, 1);  // won as soon as the clock ran out
+    EXPECT_EQ(g->scene, scene_won);  // won as soon as the clock ran out
     EXPECT_EQ(g->time_left, 0);
 }
 
-TEST_F(Battle, AGrannyAtTheCastleWearsTheShieldDown) {
+// Columns are counted from x = 0, rows from y = 55, both 64 pixels wide.
+TEST_F(Battle, AGrannyTakesTheTileUnderHerFeet) {
     no_spawning();
-    add_granny(446, 200, 2);
-    for (int i = 0; i < 600; i++) g->update();
-    EXPECT_LT(g->shield, 666 - 5);
-    EXPECT_GT(g->shield, 666 - 60);
+    g->grid[1][0] = slow_tile;
+    add_granny(127.0f, 118.9f);  // column 1, row 0: slowed
+    add_granny(128.0f, 118.9f);  // column 2
+    add_granny(127.0f, 119.0f);  // row 1
+    g->update();
+    EXPECT_FLOAT_EQ(g->grannies[0].x, 127.0f + 0.6f / 2.5f);
+    EXPECT_FLOAT_EQ(g->grannies[1].x, 128.6f);
+    EXPECT_FLOAT_EQ(g->grannies[2].x, 127.6f);
+}
+
+// With the shield full a tick rolls first for a new granny, then once for
+// each granny at the castle, in their order; walkers do not roll.
+TEST_F(Battle, EachGrannyAtTheCastleDrainsTheShieldOnAOneIn30Roll) {
+    no_spawning();
+    int drains = 0;
+    for (unsigned seed = 1; seed <= 600; seed++) {
+        g->grannies.clear();
+        add_granny(446, 200, granny_at_castle);
+        add_granny(100, 200);
+        add_granny(447, 300, granny_at_castle);
+        g->shield = full_shield;
+        std::srand(seed);
+        std::rand();  // the spawn roll
+        int expected = 0;
+        for (int castle_granny = 0; castle_granny < 2; castle_granny++)
+            expected += std::rand() % 30 == 0;
+        std::srand(seed);
+        g->update();
+        ASSERT_EQ(g->shield, full_shield - expected) << "seed " << seed;
+        drains += expected;
+    }
+    EXPECT_GT(drains, 20);  // enough drains seen for the check to mean something
     EXPECT_EQ(g->mode, mode_battle);  // the clock is far from up
+}
+
+// The spawn roll is taken after the clock moves: a granny comes when it
+// equals the level, out of 23 until the last quarter, out of 13 within it.
+TEST_F(Battle, SpawnOddsTurnAtTheLastQuarter) {
+    g->reset(2);
+    g->level = 2;
+    g->mode = mode_battle;
+    int quarter = g->battle_time / 4;
+    int spawns[2] = {};
+    for (int within_last_quarter = 0; within_last_quarter < 2; within_last_quarter++) {
+        int odds = within_last_quarter ? 13 : 23;
+        for (unsigned seed = 1; seed <= 400; seed++) {
+            g->grannies.clear();
+            g->score = 0;
+            g->time_left = within_last_quarter ? quarter : quarter + 1;
+            std::srand(seed);
+            bool spawn = std::rand() % odds == g->level;
+            std::srand(seed);
+            g->update();
+            // One may start so low that it is gone at once, scoring its point.
+            int came = static_cast<int>(g->grannies.size()) + g->score;
+            ASSERT_EQ(came, spawn) << "seed " << seed << ", odds " << odds;
+            spawns[within_last_quarter] += spawn;
+        }
+    }
+    EXPECT_GT(spawns[0], 8);
+    EXPECT_GT(spawns[1], 16);
 }
 
 TEST_F(Battle, ALostBattleOutweighsAWonOne) {
     g->time_left = 1;
-    g->shield = -5;
+    g->shield = 0;
+    std::srand(2);
     g->update();
+    ASSERT_EQ(g->shield, 0);  // this seed's regeneration roll missed: still empty
     EXPECT_EQ(g->mode, mode_dialog);
-    EXPECT_EQ(g->scene, 2);
+    EXPECT_EQ(g->scene, scene_lost);
     EXPECT_EQ(sounds_played.back(), 2);  // the win sound already played
     EXPECT_STREQ(g->dialog_lines[1], "At last you will meet your end!");
     EXPECT_EQ(g->speaker, 2);
@@ -192,7 +253,7 @@ TEST_F(Battle, GranniesOutsideTheGridAreReportedAndWalkOnBareGround) {
     g->repulse_y = 200;
     add_granny(-70, 200);   // column -1: outside
     add_granny(-10, 200);   // column 0: feels the magnet
-    add_granny(460, 200, 2);  // thrown past the castle: no drain
+    add_granny(460, 200, granny_at_castle);  // thrown past the castle: no drain
     testing::internal::CaptureStdout();
     g->update();
     std::string out = testing::internal::GetCapturedStdout();

@@ -30,7 +30,7 @@ TEST_F(BuildPhase, StartButtonBoundsOpenTheDialogInTheSameTick) {
     for (auto c : cases) {
         g->mode = mode_build;
         g->mouse_down = false;  // the dialog never saw the last release
-        g->scene = 2;
+        g->scene = scene_lost;
         g->scene_step = 3;
         std::strcpy(g->dialog_lines[0], " ");
         mouse_x = c.x;
@@ -39,7 +39,7 @@ TEST_F(BuildPhase, StartButtonBoundsOpenTheDialogInTheSameTick) {
         g->update();
         EXPECT_EQ(g->mode == mode_dialog, c.opens) << c.x << "," << c.y;
         if (c.opens) {
-            EXPECT_EQ(g->scene, 0);
+            EXPECT_EQ(g->scene, scene_intro);
             EXPECT_EQ(g->scene_step, 0);
             EXPECT_STREQ(g->dialog_lines[0], "Are you READY?");
             EXPECT_TRUE(g->mouse_down);  // the dialog leaves the button as it was

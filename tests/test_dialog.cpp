@@ -48,7 +48,7 @@ TEST_F(Dialog, ThePreBattleStoryLeadsIntoTheBattle) {
     EXPECT_STREQ(g->dialog_lines[2], " ( press any key and start the battle ) ");
     press(KEY_Q);
     EXPECT_EQ(g->mode, mode_battle);
-    EXPECT_EQ(g->scene, 0);
+    EXPECT_EQ(g->scene, scene_intro);
     EXPECT_EQ(g->scene_step, 0);
     EXPECT_EQ(g->grid[1][0], slow_tile);
     EXPECT_TRUE(std::find(sounds_played.begin(), sounds_played.end(), 0) == sounds_played.end());
@@ -58,7 +58,7 @@ TEST_F(Dialog, NotReadyGoesBackToTheBuildPhaseAsItWas) {
     click(100, 100);
     g->level = 2;
     g->score = 17;
-    open_scene(0);
+    open_scene(scene_intro);
     answer(KEY_N);
     EXPECT_EQ(g->mode, mode_build);
     EXPECT_EQ(g->grid[1][0], slow_tile);
@@ -66,7 +66,7 @@ TEST_F(Dialog, NotReadyGoesBackToTheBuildPhaseAsItWas) {
     EXPECT_EQ(g->level, 2);
     EXPECT_EQ(g->score, 17);
     // N and Y together: back to building; the step the Y set is overwritten later.
-    open_scene(0);
+    open_scene(scene_intro);
     key[KEY_Y] = 1;
     press(KEY_N);
     key[KEY_Y] = 0;
@@ -78,7 +78,7 @@ TEST_F(Dialog, NotReadyGoesBackToTheBuildPhaseAsItWas) {
 }
 
 TEST_F(Dialog, KeysCountOnlyAfterTheDelayAndAreNotRemembered) {
-    open_scene(0);
+    open_scene(scene_intro);
     answer(KEY_X);  // not offered: swallowed
     EXPECT_EQ(g->scene_step, 0);
     press(KEY_Y);
@@ -99,7 +99,7 @@ TEST_F(Dialog, AWholeLevelCycleWonThenLost) {
     win_battle();
     testing::internal::GetCapturedStdout();
     ASSERT_EQ(g->mode, mode_dialog);
-    ASSERT_EQ(g->scene, 1);
+    ASSERT_EQ(g->scene, scene_won);
     int won_score = g->score;
 
     answer(KEY_Q);
@@ -124,7 +124,7 @@ TEST_F(Dialog, AWholeLevelCycleWonThenLost) {
     start_battle();
     g->shield = -5;
     g->update();
-    ASSERT_EQ(g->scene, 2);
+    ASSERT_EQ(g->scene, scene_lost);
     answer(KEY_Q);
     EXPECT_STREQ(g->dialog_lines[0], "( press N ) NOOO, please spare me!");
     answer(KEY_N);
@@ -137,7 +137,7 @@ TEST_F(Dialog, AWholeLevelCycleWonThenLost) {
               g->highscores.end());
     EXPECT_EQ(g->scene_step, 5);
     answer(KEY_N);  // enough: the farewell
-    EXPECT_EQ(g->scene, 1);
+    EXPECT_EQ(g->scene, scene_won);
     EXPECT_EQ(g->scene_step, 4);
     EXPECT_STREQ(g->dialog_lines[0], "I'll keep Chuck locked, don't worry.");
     EXPECT_EQ(quit, 0);
@@ -148,7 +148,7 @@ TEST_F(Dialog, AWholeLevelCycleWonThenLost) {
 
 TEST_F(Dialog, MercyOrPrideAndANewGame) {
     g->score = 10;
-    open_scene(2, 1);
+    open_scene(scene_lost, 1);
     key[KEY_N] = 1;
     press(KEY_M);  // both held: minus then plus
     key[KEY_N] = 0;
@@ -158,7 +158,7 @@ TEST_F(Dialog, MercyOrPrideAndANewGame) {
     EXPECT_STREQ(g->dialog_lines[0], "GOOD, thats the spirit!");
 
     g->score = -7;
-    open_scene(2, 4);
+    open_scene(scene_lost, 4);
     EXPECT_STREQ(g->dialog_lines[0], "You're score: -7");
     answer_score_step();
     g->level = 3;
@@ -173,7 +173,7 @@ TEST_F(Dialog, EveryFinishedBattleEntersItsScore) {
     g->highscores.clear();
     for (int battle = 0; battle < 4; battle++) {
         g->score = 100 + battle;
-        open_scene(1, 2);
+        open_scene(scene_won, 2);
         answer_score_step();
     }
     EXPECT_EQ(g->highscores, (std::vector<int>{103, 102, 101, 100}));

@@ -13,20 +13,20 @@ TEST(Meteor, FallsOnItsSlantToTheClickThenExplodes) {
     EXPECT_EQ(m.timer, 71);
     EXPECT_FLOAT_EQ(m.x, 242);
     EXPECT_FLOAT_EQ(m.y, 0);
-    EXPECT_EQ(m.state, 1);
+    EXPECT_EQ(m.state, meteor_falling);
     EXPECT_EQ(m.frame_div, 5);
-    for (int n = 0; n < 71; n++) ASSERT_EQ(m.update(), 1);
+    for (int n = 0; n < 71; n++) ASSERT_EQ(m.update(), meteor_falling);
     EXPECT_FLOAT_EQ(m.x, 100);
     EXPECT_FLOAT_EQ(m.y, 426);
     EXPECT_TRUE(sounds_played.empty());
-    EXPECT_EQ(m.update(), 2);  // lands without moving
+    EXPECT_EQ(m.update(), meteor_exploding);  // lands without moving
     EXPECT_EQ(m.timer, 40);
     EXPECT_EQ(m.frame_div, 10);
     EXPECT_FLOAT_EQ(m.x, 100);
     EXPECT_EQ(sounds_played, std::vector<int>{1});
-    for (int n = 0; n < 40; n++) ASSERT_EQ(m.update(), 2);
-    EXPECT_EQ(m.update(), 0);  // 41 ticks of explosion, then done
-    EXPECT_EQ(m.update(), 0);
+    for (int n = 0; n < 40; n++) ASSERT_EQ(m.update(), meteor_exploding);
+    EXPECT_EQ(m.update(), meteor_done);  // 41 ticks of explosion, then done
+    EXPECT_EQ(m.update(), meteor_done);
 }
 
 TEST(Meteor, ShortFallsAndZeroTimer) {
@@ -34,13 +34,13 @@ TEST(Meteor, ShortFallsAndZeroTimer) {
     EXPECT_EQ(near.timer, 8);
     EXPECT_FLOAT_EQ(near.x, 473);
     for (int n = 0; n < 9; n++) near.update();
-    EXPECT_EQ(near.state, 2);
+    EXPECT_EQ(near.state, meteor_exploding);
     EXPECT_FLOAT_EQ(near.x, 457);
     EXPECT_FLOAT_EQ(near.y, 48);
 
     meteor top(50, 5);
     EXPECT_EQ(top.timer, 0);
-    EXPECT_EQ(top.update(), 2);
+    EXPECT_EQ(top.update(), meteor_exploding);
     EXPECT_FLOAT_EQ(top.x, 50);
     EXPECT_FLOAT_EQ(top.y, 0);
 }
@@ -55,7 +55,7 @@ TEST(Meteor, AnimationFramesAndAnchors) {
     EXPECT_EQ(seen[1], 5);
     EXPECT_EQ(seen[2], 5);
 
-    m.state = 2;
+    m.state = meteor_exploding;
     m.frame_div = 10;
     const int expected[][2] = {{40, 3}, {39, 6}, {30, 6}, {29, 5}, {20, 5}, {19, 4}, {10, 4}, {9, 3}, {0, 3}};
     for (auto e : expected) {
@@ -65,10 +65,10 @@ TEST(Meteor, AnimationFramesAndAnchors) {
 
     m.x = 100.7f;
     m.y = 60.2f;
-    m.state = 1;
+    m.state = meteor_falling;
     EXPECT_EQ(m.getX(20, 64), 90);
     EXPECT_EQ(m.getY(30, 64), 30);
-    m.state = 2;
+    m.state = meteor_exploding;
     EXPECT_EQ(m.getX(20, 64), 68);
     EXPECT_EQ(m.getY(30, 64), 28);
 }
@@ -83,7 +83,7 @@ TEST(Granny, DrawsHeightThenSpeed) {
         ASSERT_FLOAT_EQ(g.vx, static_cast<float>((second % 4) / 10.0 + 0.6));
         ASSERT_EQ(g.x, 0);
         ASSERT_EQ(g.vy, 0);
-        ASSERT_EQ(g.state, 1);
+        ASSERT_EQ(g.state, granny_walking);
     }
 }
 
@@ -117,18 +117,25 @@ TEST(Granny, GroundTilesChangeTheStep) {
 
 TEST(Granny, EdgesAndTheCastle) {
     granny top = walker(100, 55.3f);
-    EXPECT_EQ(top.update(up_tile, 0, 0), 0);
+    EXPECT_EQ(top.update(up_tile, 0, 0), granny_gone);
     granny bottom = walker(100, 434.0f);
-    EXPECT_EQ(bottom.update(down_tile, 0, 0), 0);
+    EXPECT_EQ(bottom.update(down_tile, 0, 0), granny_gone);
     granny castle = walker(444.5f, 200);
-    EXPECT_EQ(castle.update(bare_ground, 0, 0), 2);
-    EXPECT_EQ(castle.update(bare_ground, 50, 50), 2);  // never moves again
+    EXPECT_EQ(castle.update(bare_ground, 0, 0), granny_at_castle);
+    EXPECT_EQ(castle.update(bare_ground, 50, 50), granny_at_castle);  // never moves again
     EXPECT_NEAR(castle.x, 445.3, 1e-4);
     granny both = walker(444.5f, 434.0f);
-    EXPECT_EQ(both.update(down_tile, 0, 0), 0);  // gone wins over the castle
+    EXPECT_EQ(both.update(down_tile, 0, 0), granny_gone);  // gone wins over the castle
+    // Exactly on a limit is still inside it.
+    granny on_line = walker(444.5f, 200, 0.5f);
+    EXPECT_EQ(on_line.update(bare_ground, 0, 0), granny_walking);
+    granny at_top = walker(100, 56);
+    EXPECT_EQ(at_top.update(bare_ground, 0, -1), granny_walking);
+    granny at_bottom = walker(100, 433);
+    EXPECT_EQ(at_bottom.update(bare_ground, 0, 1), granny_walking);
     granny gone = walker(100, 200);
-    gone.state = 0;
-    EXPECT_EQ(gone.update(bare_ground, 5, 5), 0);
+    gone.state = granny_gone;
+    EXPECT_EQ(gone.update(bare_ground, 5, 5), granny_gone);
     EXPECT_EQ(gone.x, 100);
 }
 

@@ -108,7 +108,7 @@ TEST_F(GameTest, ShieldRegeneratesOnlyBelowFullInEveryMode) {
 TEST_F(GameTest, KeyDelayRunsOutAfterFiveTicksInAnyMode) {
     for (int mode : {mode_build, mode_battle, mode_dialog}) {
         g->mode = mode;
-        g->scene = 1;
+        g->scene = scene_won;
         g->scene_step = 3;  // a question no key is pressed for
         g->key_delay = 5;
         idle(4);

@@ -286,19 +286,6 @@ TEST_F(HiDat, LinksLeadOnlyWhereTheTableIs) {
     std::remove(victim.c_str());
 }
 
-TEST_F(HiDat, AnUnreadableTableIsNeitherShownNorOverwritten) {
-    if (geteuid() == 0) GTEST_SKIP() << "file permissions do not stop root";
-    write_file(records({70, 60}));
-    ASSERT_EQ(chmod(path().c_str(), 0), 0);
-    {
-        game g;
-        EXPECT_EQ(g.highscores, kDefault);
-        g.highscores = {5};
-    }
-    chmod(path().c_str(), 0644);
-    EXPECT_EQ(read_file(), records({70, 60}));
-}
-
 // The score screen draws with a real font; the test plays the frame timer.
 class ScoreScreen : public HiDat {
 protected:

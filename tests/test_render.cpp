@@ -197,12 +197,12 @@ TEST_F(Render, LaidTilesStandInTheirCellsColumnFirst) {
 
 TEST_F(Render, MeteorsAndGranniesStandOnTheirAnchorsInLayerOrder) {
     meteor falling(0, 0);  // frame 1, placed by the size of flame frame 0 (10x20)
-    falling.state = 1, falling.timer = 5, falling.frame_div = 5, falling.x = 200.7f, falling.y = 300.9f;
+    falling.state = meteor_falling, falling.timer = 5, falling.frame_div = 5, falling.x = 200.7f, falling.y = 300.9f;
     ASSERT_EQ(falling.frame(), 1);
     meteor landing = falling;  // frame 0: its bottom centre on the point
     landing.timer = 0, landing.x = 100, landing.y = 400;
     meteor blast = falling;  // first exploding tick: frame 3, 40x30, centred
-    blast.state = 2, blast.timer = 40, blast.frame_div = 10, blast.x = 300, blast.y = 200;
+    blast.state = meteor_exploding, blast.timer = 40, blast.frame_div = 10, blast.x = 300, blast.y = 200;
     meteor later = blast;  // frame 6 is placed by frame 3's size too
     later.timer = 35, later.x = 300, later.y = 100;
     meteor on_castle = later;  // over the castle

@@ -122,4 +122,23 @@ TEST_F(ScoreHome, AReadOnlyTableMovesToAPrivateFolderStartedFromIt) {
     EXPECT_EQ(mode_of(home + "/.local/share/tollybrook"), 0700u);
 }
 
+// A table the player may not read is neither shown nor overwritten: the
+// default table stands in for this run and theirs is left as it was.
+TEST_F(ScoreHome, AnUnreadableTableIsNeitherShownNorOverwritten) {
+    if (geteuid() == 0) ASSERT_EQ(chown(game_dir.c_str(), nobody, nogroup), 0);
+    else ASSERT_EQ(chmod(game_dir.c_str(), 0755), 0);
+    put(beside, "their table", false);
+    ASSERT_EQ(chmod(beside.c_str(), 0), 0);
+    int status = as_player([&] {
+        if (chdir(game_dir.c_str()) != 0) return 1;  // headless, the program's folder
+        game g;
+        if (g.highscores != std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90}) return 2;
+        g.highscores = {5};
+        return 0;
+    });
+    EXPECT_EQ(status, 0) << "1: no folder, 2: the unreadable table was not replaced by the default";
+    ASSERT_EQ(chmod(beside.c_str(), 0644), 0);
+    EXPECT_EQ(file_bytes(beside), "their table");
+}
+
 }  // namespace

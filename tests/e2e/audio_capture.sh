@@ -45,28 +45,19 @@ for f in nbk.mid sel.wav puree2.ttf; do
   [ -f "$build/media/$f" ] || fail "$build/media/$f not built"
 done
 
+source "$(dirname "${BASH_SOURCE[0]}")/lib_x.bash"
 tmp=$(mktemp -d)
-xvfb_pid=
 game_pid=
 cleanup() {
   [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  x_stop_all
   wait 2>/dev/null
   rm -rf "$tmp"
 }
 trap cleanup EXIT
-
-# Xvfb picks a free display itself and reports it on fd 3.
-Xvfb -displayfd 3 -screen 0 800x600x24 -noreset -nolisten tcp \
-  3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$tmp/display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || break
-  sleep 0.1
-done
-[ -s "$tmp/display" ] || skip "Xvfb did not start: $(tail -n 3 "$tmp/xvfb.log")"
-export DISPLAY=":$(head -n 1 "$tmp/display")"
+x_claim_display 60 69 || skip "no free X display between :60 and :69"
+X_SERVER_PID=$X_CLAIMED_PID
+export DISPLAY=":$X_CLAIMED_DISPLAY"
 
 # A private copy of the game folder: the program finds media/ and hi.dat beside its executable, so this keeps the build folder clean and
 # lets run 2 leave the tune out.
@@ -88,21 +79,12 @@ run_game() {
   local name=$1 with_tune=$2
   local dir=$tmp/$name home=$tmp/$name-home raw=$tmp/$name.raw
   make_game_dir "$dir" "$with_tune"
-  mkdir -p "$home"
-  cat >"$home/.asoundrc" <<EOF
-pcm.!default { type file; slave.pcm "null"; file "$raw"; format "raw" }
-EOF
+  x_sound_sink "$home" "$raw"
   HOME=$home "$dir/tollybrook" >"$tmp/$name.out" 2>&1 &
   game_pid=$!
 
-  local wid=
-  for _ in $(seq 150); do
-    wid=$(xdotool search --name '^Tollybrook$' 2>/dev/null | head -n 1)
-    [ -n "$wid" ] && break
-    kill -0 "$game_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  [ -n "$wid" ] || fail "$name: the game window did not appear; output: $(tail -n 5 "$tmp/$name.out")"
+  local wid
+  wid=$(x_wait_window "$game_pid" 15) || fail "$name: the game window did not appear; output: $(tail -n 5 "$tmp/$name.out")"
 
   # Let the build phase run and the capture fill: at least two seconds of
   # audio, and at least 1.5 s of wall time.

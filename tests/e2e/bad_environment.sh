@@ -18,13 +18,13 @@ set -uo pipefail
 build=${1:?usage: bad_environment.sh BUILD_DIR}
 build=$(cd "$build" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/bad_common.bash"
+source "$here/lib_x.bash"
 x_need Xvfb xdpyinfo xdotool
 
 work=$(mktemp -d /tmp/tollybrook-bad-env.XXXXXX)
-BAD_SERVERS_FILE=$work/servers
-: >"$BAD_SERVERS_FILE"
-trap 'bad_stop_servers; rm -rf "$work"' EXIT
+servers=$work/servers
+: >"$servers"
+trap 'x_stop_servers_in "$servers"; rm -rf "$work"' EXIT
 failed=0
 started=$SECONDS
 
@@ -45,16 +45,18 @@ expect_refusal() {
     shift 2
     (cd "$dir" && exec "$@" >out.log 2>err.log) &
     pid=$!
-    if ! bad_wait_exit "$pid" 15; then
-        bad_kill "$pid"
+    if ! x_wait_exit "$pid" 15; then
+        x_kill "$pid"
         fail "$what: still running after 15 s"
         return
     fi
-    # The sound library's own complaints about a missing card are not the game's.
-    grep -v '^ALSA lib ' "$dir/err.log" >"$dir/err.game.log"
+    # The sound library's own complaints about a missing card are not the
+    # game's, and the count of missing media files is not the refusal.
+    grep -v -e '^ALSA lib ' -e '^tollybrook: [0-9]* of [0-9]* media files missing in ' \
+        "$dir/err.log" >"$dir/err.game.log"
     lines=$(grep -c '' "$dir/err.game.log")
-    if [ "$BAD_STATUS" -ne 1 ]; then
-        fail "$what: status $BAD_STATUS, not 1"
+    if [ "$X_GAME_STATUS" -ne 1 ]; then
+        fail "$what: status $X_GAME_STATUS, not 1"
     elif [ "$lines" -ne 1 ]; then
         fail "$what: $lines lines on stderr, not 1: $(head -c 300 "$dir/err.game.log")"
     else
@@ -64,7 +66,7 @@ expect_refusal() {
 
 # ---------------------------------------------------------------- no display
 dir=$work/nodisplay
-bad_stage "$dir" "$build"
+x_stage_built_game "$dir" "$build"
 expect_refusal "DISPLAY unset" "$dir" env -u DISPLAY ./tollybrook
 nowhere=""
 for n in 49 48 47 46 45 44 43 42 41 40; do
@@ -79,12 +81,12 @@ else
     skip "DISPLAY served by nobody: every display from :40 to :49 is taken"
 fi
 
-display=$(bad_start_server) || x_fail "no free X display between :40 and :49"
+display=$(x_start_server_in "$servers") || x_fail "no free X display between :40 and :49"
 
 # Plays a round in DIR; reports CASE as passed or failed.
 round() {
     local what=$1 dir=$2 why
-    if why=$(bad_run_round "$dir" "$display" 0.5); then
+    if why=$(x_play_round "$dir" "$display" 0.5); then
         ok "$what"
         return 0
     fi
@@ -95,11 +97,11 @@ round() {
 
 # ---------------------------------------------------------------- no sound card
 dir=$work/nosound
-bad_stage "$dir" "$build"
+x_stage_built_game "$dir" "$build"
 if [ -e /dev/snd ] && [ "$can_unshare" = yes ]; then
-    BAD_PREFIX=(unshare --mount -- bash -c 'mount -t tmpfs none /dev/snd && exec "$0"')
+    X_RUN_PREFIX=(unshare --mount -- bash -c 'mount -t tmpfs none /dev/snd && exec "$0"')
     round "no sound card (devices hidden): plays silently" "$dir"
-    BAD_PREFIX=()
+    X_RUN_PREFIX=()
 elif [ -e /dev/snd ]; then
     skip "no sound card: this machine has one and no mount namespace to hide it"
 else
@@ -108,16 +110,19 @@ fi
 
 # ---------------------------------------------------------------- fonts
 dir=$work/nofont
-bad_stage "$dir" "$build"
+x_stage_built_game "$dir" "$build"
 rm "$dir/media/puree2.ttf"
-if round "puree2.ttf missing: falls back to a system font" "$dir" &&
-    grep -q -i 'font' "$dir/game.log"; then
-    fail "puree2.ttf missing: it complained about the font: $(grep -i -m1 font "$dir/game.log")"
+if round "puree2.ttf missing: falls back to a system font" "$dir"; then
+    if ! grep -q "^tollybrook: 1 of 27 media files missing in $dir/media$" "$dir/game.log"; then
+        fail "puree2.ttf missing: no line counting the missing file"
+    elif grep -v 'media files missing' "$dir/game.log" | grep -q -i 'font'; then
+        fail "puree2.ttf missing: it complained about the font: $(grep -i -m1 font "$dir/game.log")"
+    fi
 fi
 
 if [ "$can_unshare" = yes ]; then
     dir=$work/nofontatall
-    bad_stage "$dir" "$build"
+    x_stage_built_game "$dir" "$build"
     rm "$dir/media/puree2.ttf"
     hide='for d in /usr/share/fonts /usr/local/share/fonts; do [ -d $d ] && mount -t tmpfs none $d; done; exec "$0"'
     expect_refusal "no font at all (system fonts hidden)" "$dir" \
@@ -128,7 +133,7 @@ fi
 
 # ---------------------------------------------------------------- hi.dat
 dir=$work/hidir
-bad_stage "$dir" "$build"
+x_stage_built_game "$dir" "$build"
 mkdir "$dir/hi.dat"
 echo "not a table" >"$dir/hi.dat/keep"
 if round "hi.dat is a directory" "$dir"; then
@@ -140,7 +145,7 @@ if round "hi.dat is a directory" "$dir"; then
 fi
 
 dir=$work/hififo
-bad_stage "$dir" "$build"
+x_stage_built_game "$dir" "$build"
 mkfifo "$dir/hi.dat"
 round "hi.dat is a named pipe" "$dir"
 
@@ -153,16 +158,16 @@ table() {
 }
 if [ "$can_unshare" = yes ]; then
     dir=$work/readonly
-    bad_stage "$dir" "$build"
+    x_stage_built_game "$dir" "$build"
     table >"$dir/hi.dat"
     cp "$dir/hi.dat" "$work/hi.dat.before"
     # game.log is written from outside the namespace, before the folder turns read-only.
-    BAD_PREFIX=(unshare --mount -- bash -c 'mount --bind "$PWD" "$PWD" && mount -o remount,ro,bind "$PWD" && cd "$PWD" && exec "$0"')
+    X_RUN_PREFIX=(unshare --mount -- bash -c 'mount --bind "$PWD" "$PWD" && mount -o remount,ro,bind "$PWD" && cd "$PWD" && exec "$0"')
     if round "read-only folder beside the program" "$dir"; then
         cmp -s "$dir/hi.dat" "$work/hi.dat.before" ||
             fail "read-only folder: hi.dat changed although the folder is read-only"
     fi
-    BAD_PREFIX=()
+    X_RUN_PREFIX=()
 else
     skip "read-only folder: needs a mount namespace (root ignores file modes)"
 fi

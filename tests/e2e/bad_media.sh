@@ -16,7 +16,7 @@ build=${1:?usage: bad_media.sh BUILD_DIR [WORKERS]}
 build=$(cd "$build" && pwd)
 workers=${2:-4}
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/bad_common.bash"
+source "$here/lib_x.bash"
 x_need Xvfb xdpyinfo xdotool python3
 
 media_files=(
@@ -32,9 +32,9 @@ for name in "${media_files[@]}"; do
 done
 
 work=$(mktemp -d /tmp/tollybrook-bad-media.XXXXXX)
-BAD_SERVERS_FILE=$work/servers
-: >"$BAD_SERVERS_FILE"
-trap 'bad_stop_servers; rm -rf "$work"' EXIT
+servers=$work/servers
+: >"$servers"
+trap 'x_stop_servers_in "$servers"; rm -rf "$work"' EXIT
 failures_dir=$build/bad_media_failures
 rm -rf "$failures_dir"
 
@@ -67,7 +67,7 @@ done
 # Worker W takes every WORKERS-th case, one after the other, on its own server.
 run_worker() {
     local w=$1 display i name kind dir why
-    if ! display=$(bad_start_server); then
+    if ! display=$(x_start_server_in "$servers"); then
         echo "FAIL worker $w: no free X display between :40 and :49" >>"$work/result.$w"
         return
     fi
@@ -76,9 +76,9 @@ run_worker() {
         kind=${cases[$i]##*:}
         dir=$work/w$w
         rm -rf "$dir"
-        bad_stage "$dir" "$build"
+        x_stage_built_game "$dir" "$build"
         damage "$kind" "$build/media/$name" "$dir/media/$name"
-        if why=$(bad_run_round "$dir" "$display" 0.8); then
+        if why=$(x_play_round "$dir" "$display" 0.8); then
             echo "ok   $name $kind" >>"$work/result.$w"
         else
             echo "FAIL $name $kind: $why" >>"$work/result.$w"

@@ -52,8 +52,7 @@ one_run() {
 # Two workers, each with its own game folder and X servers.
 worker() {
     local w=$1 dir=$work/game$1 run why
-    x_stage_game "$dir" "$build"
-    x_stage_media "$dir" "$build"
+    x_stage_built_game "$dir" "$build"
     for ((run = w; run <= runs; run += 2)); do
         why=$(one_run "$dir")
         [ -z "$why" ] && continue

@@ -3,14 +3,25 @@
 #
 #   x_start_server          start Xvfb on a free display from :60 to :69, export DISPLAY
 #   x_stop_all              stop the game and the X server that this shell started
+#   x_start_server_in FILE  start another Xvfb (:40 to :49) for a parallel worker:
+#                           print its display number, add its pid to FILE
+#   x_stop_servers_in FILE  stop every Xvfb listed in FILE
 #   x_stage_game DIR BUILD  copy the executable into DIR so hi.dat lands there
 #   x_stage_placeholder_game DIR BUILD  the same with only the font in media/
 #   x_stage_media DIR BUILD copy the built media beside it
+#   x_stage_built_game DIR BUILD  both: the game as built
 #   x_sound_sink HOME RAW   make HOME's ALSA default device write to the file RAW
 #   x_launch_game DIR LOG   start DIR/tollybrook, set X_GAME_PID
 #   x_wait_window PID       print the id of the game's 640x480 window named "Tollybrook"
 #   x_wait_exit PID SECS    wait for the game to end; set X_GAME_STATUS
 #   x_hold_key KEY [SECS]   press a key, hold it, release it
+#   x_click WIN X Y         press and release the left button at X, Y of WIN
+#   x_kill PID              end a process, by force if it will not go
+#   x_play_round DIR DISPLAY [SECS]
+#                           start DIR/tollybrook on DISPLAY (after the words in
+#                           X_RUN_PREFIX), play a little (a tile, the start
+#                           button, Y, the battle, a few shots), hold Escape and
+#                           expect exit status 0; prints why not and returns 1
 
 X_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 X_SERVER_PID=""
@@ -66,13 +77,34 @@ x_start_server() {
     export DISPLAY=":$X_CLAIMED_DISPLAY"
 }
 
-x_stop_game() {
-    if [ -n "$X_GAME_PID" ] && kill -0 "$X_GAME_PID" 2>/dev/null; then
-        kill "$X_GAME_PID" 2>/dev/null
+# Prints the display number; the pid goes into FILE, since this runs in a
+# subshell of the worker that uses it.
+x_start_server_in() {
+    x_claim_display 40 49 || return 1
+    echo "$X_CLAIMED_PID" >>"$1"
+    echo "$X_CLAIMED_DISPLAY"
+}
+
+x_stop_servers_in() {
+    local pid
+    [ -f "$1" ] || return 0
+    while read -r pid; do
+        kill "$pid" 2>/dev/null
+    done <"$1"
+    : >"$1"
+}
+
+x_kill() {
+    if kill -0 "$1" 2>/dev/null; then
+        kill "$1" 2>/dev/null
         sleep 0.2
-        kill -9 "$X_GAME_PID" 2>/dev/null
+        kill -9 "$1" 2>/dev/null
     fi
-    [ -n "$X_GAME_PID" ] && wait "$X_GAME_PID" 2>/dev/null
+    wait "$1" 2>/dev/null
+}
+
+x_stop_game() {
+    [ -n "$X_GAME_PID" ] && x_kill "$X_GAME_PID"
     X_GAME_PID=""
 }
 
@@ -109,6 +141,11 @@ x_stage_media() {
     cp -r "$2/media" "$1/"
 }
 
+x_stage_built_game() {
+    x_stage_game "$1" "$2"
+    x_stage_media "$1" "$2"
+}
+
 # With HOME pointing there, Allegro gets an ALSA device that plays into RAW
 # (no sound card needed), so the tune and the effects really are played.
 x_sound_sink() {
@@ -126,9 +163,13 @@ x_launch_game() {
 # afterwards, and xdotool matches names without regard to case, so the name
 # and the size are checked exactly here before the id is trusted.
 x_wait_window() {
-    local pid=$1 deadline=$((SECONDS + 30)) id name
+    local pid=$1 secs=${2:-30} deadline id name
+    deadline=$((SECONDS + secs))
     while [ $SECONDS -lt $deadline ]; do
-        kill -0 "$pid" 2>/dev/null || x_fail "the game ended before its window appeared"
+        if ! kill -0 "$pid" 2>/dev/null; then
+            echo "FAIL: the game ended before its window appeared" >&2
+            return 1
+        fi
         for id in $(xdotool search --onlyvisible --name '^Tollybrook$' 2>/dev/null); do
             name=$(xdotool getwindowname "$id" 2>/dev/null)
             if [ "$name" = "Tollybrook" ] &&
@@ -139,7 +180,8 @@ x_wait_window() {
         done
         sleep 0.1
     done
-    x_fail "no visible window named Tollybrook within 30 s"
+    echo "FAIL: no visible window named Tollybrook within $secs s" >&2
+    return 1
 }
 
 # Prints "W H" of a window.
@@ -175,4 +217,71 @@ x_hold_key() {
 # Sends the WM_DELETE_WINDOW message a window manager's close button sends.
 x_close_window() {
     python3 "$X_LIB_DIR/scripted_player.py" close --window "$1"
+}
+
+x_click() {
+    xdotool mousemove --window "$1" "$2" "$3" mousedown 1
+    sleep 0.06
+    xdotool mouseup 1
+    sleep 0.06
+}
+
+# Words put before ./tollybrook by x_play_round (a wrapper that changes its
+# world, say); empty for a plain start.
+X_RUN_PREFIX=()
+
+# One round of play; the game's output goes to DIR/game.log.
+x_play_round() {
+    local dir=$1 linger=${3:-1.0} pid id k
+    local -x DISPLAY=:$2
+    (cd "$dir" && exec "${X_RUN_PREFIX[@]}" ./tollybrook >game.log 2>&1) &
+    pid=$!
+    if ! id=$(x_wait_window "$pid" 20 2>/dev/null); then
+        if kill -0 "$pid" 2>/dev/null; then
+            x_kill "$pid"
+            echo "no window within 20 s (hung while loading?)"
+        else
+            wait "$pid"
+            echo "ended with status $? before its window appeared"
+        fi
+        return 1
+    fi
+    sleep 0.3
+    xdotool mousemove --window "$id" 320 240
+    # Lay a tile, press the start button, answer Y and turn the pages to the battle.
+    x_click "$id" 540 100
+    x_click "$id" 100 100
+    x_click "$id" 570 448
+    for k in y space space space; do
+        x_hold_key "$k"
+        sleep 0.12
+    done
+    # A few shots: the shot and explosion sounds, the flame and blast pictures.
+    for k in 150 230 310; do x_click "$id" "$k" 300; done
+    sleep "$linger"
+    if ! kill -0 "$pid" 2>/dev/null; then
+        wait "$pid"
+        echo "ended with status $? while playing"
+        return 1
+    fi
+    if ! xdotool search --name '^Tollybrook$' >/dev/null 2>&1; then
+        x_kill "$pid"
+        echo "its window is gone while it runs"
+        return 1
+    fi
+    x_hold_key Escape 0.1
+    if ! x_wait_exit "$pid" 10; then
+        x_kill "$pid"
+        echo "did not end within 10 s of Escape"
+        return 1
+    fi
+    if [ "$X_GAME_STATUS" -ne 0 ]; then
+        echo "ended with status $X_GAME_STATUS after Escape"
+        return 1
+    fi
+    if grep -q -E 'runtime error|AddressSanitizer|LeakSanitizer' "$dir/game.log"; then
+        echo "the sanitizers complained: $(grep -m1 -E 'runtime error|Sanitizer' "$dir/game.log")"
+        return 1
+    fi
+    return 0
 }
