@@ -39,11 +39,15 @@ elif kind == "long-meta":
     data[23:23] = extra
     data[18:22] = struct.pack(">I", be32(18) + len(extra))
 elif kind == "span-1":
+    # Both line metrics FreeType may take: hhea's, and OS/2's typographic
+    # ones (used instead when the font sets USE_TYPO_METRICS).
     for i in range(struct.unpack(">H", data[4:6])[0]):
         entry = 12 + 16 * i
+        table = be32(entry + 8)
         if data[entry:entry + 4] == b"hhea":
-            table = be32(entry + 8)
             data[table + 4:table + 8] = struct.pack(">hh", 1, 0)
+        elif data[entry:entry + 4] == b"OS/2":
+            data[table + 68:table + 72] = struct.pack(">hh", 1, 0)
 open(dst, "wb").write(bytes(data))
 EOF
 }
