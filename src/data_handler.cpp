@@ -239,10 +239,10 @@ void outlined_text(BITMAP* target, const char* text, int left, int y) {
     alfont_textout_aa_ex(target, fonts[0], text, left, y, makecol(190, 0, 0), -1);
 }
 
-// Where a line of text may leave ink: glyphs can reach past their advance
-// and above or below the line, so the measured box gets a wide margin.
+// Where a line of text may leave ink: glyphs can reach a little past their
+// advance and above or below the line, so the measured box gets a margin.
 area text_reach(int left, int y, int width) {
-    int margin = fh / 2 + 2;
+    int margin = fh / 8 + 2;
     return {left - margin, y - margin, width + 2 * margin, fh + 2 * margin};
 }
 
@@ -276,22 +276,73 @@ scene_source source_of(const BITMAP* target, const game* g) {
     return s;
 }
 
+// A masked picture as the runs of pixels that are not the mask colour, row
+// by row: drawn by copying the runs, it leaves the same pixels as draw_sprite
+// without testing each one.
+struct span_sprite {
+    struct run {
+        int x, length;
+    };
+    BITMAP* picture = nullptr;
+    int w = 0, h = 0;
+    std::vector<int> row_start;  // h + 1 entries into runs
+    std::vector<run> runs;
+
+    void make(BITMAP* from) {
+        picture = from;
+        w = from->w;
+        h = from->h;
+        row_start.assign(1, 0);
+        runs.clear();
+        int mask = bitmap_mask_color(from);
+        for (int y = 0; y < h; y++) {
+            for (int x = 0; x < w;) {
+                if (getpixel(from, x, y) == mask) {
+                    x++;
+                    continue;
+                }
+                int start = x;
+                while (x < w && getpixel(from, x, y) != mask) x++;
+                runs.push_back({start, x - start});
+            }
+            row_start.push_back(static_cast<int>(runs.size()));
+        }
+    }
+
+    void draw(BITMAP* target, int x, int y) const {
+        if (!is_memory_bitmap(target) || !is_memory_bitmap(picture) ||
+            bitmap_color_depth(target) != bitmap_color_depth(picture)) {
+            draw_sprite(target, picture, x, y);
+            return;
+        }
+        int l = 0, t = 0, r = target->w, b = target->h;  // r and b exclusive
+        if (target->clip) {
+            l = std::max(l, target->cl), t = std::max(t, target->ct);
+            r = std::min(r, target->cr), b = std::min(b, target->cb);
+        }
+        int bytes = (bitmap_color_depth(target) + 7) / 8;
+        int first = std::max(0, t - y), last = std::min(h, b - y);
+        for (int row = first; row < last; row++) {
+            unsigned char* to = target->line[y + row];
+            const unsigned char* from = picture->line[row];
+            for (int i = row_start[row]; i < row_start[row + 1]; i++) {
+                int from_x = std::max(runs[i].x, l - x);
+                int end_x = std::min(runs[i].x + runs[i].length, r - x);
+                if (end_x > from_x)
+                    std::memcpy(to + (x + from_x) * bytes, from + from_x * bytes,
+                                static_cast<size_t>(end_x - from_x) * bytes);
+            }
+        }
+    }
+};
+
 struct scene_cache {
     bool valid = false;
     scene_source source;
     BITMAP* layer = nullptr;  // background, scenery rows, laid tiles, castle
-    RLE_SPRITE* walker = nullptr;
-    RLE_SPRITE* meteor_frames[7] = {};
+    span_sprite walker;
+    span_sprite meteor_frames[7];
 } scene;
-
-void release_sprites() {
-    if (scene.walker) destroy_rle_sprite(scene.walker);
-    scene.walker = nullptr;
-    for (RLE_SPRITE*& s : scene.meteor_frames) {
-        if (s) destroy_rle_sprite(s);
-        s = nullptr;
-    }
-}
 
 void compose_scene(const scene_source& source) {
     if (scene.layer && (scene.layer->w != source.w || scene.layer->h != source.h)) {
@@ -303,11 +354,8 @@ void compose_scene(const scene_source& source) {
     draw_scenery(scene.layer);
     draw_laid_tiles(scene.layer, source.grid);
     draw_sprite(scene.layer, bEtc[castle_picture], 440, 20);
-    // Run-length sprites skip the mask colour just as draw_sprite does, but
-    // without testing every pixel.
-    release_sprites();
-    scene.walker = get_rle_sprite(bEtc[granny_picture]);
-    for (int f = 0; f < 7; f++) scene.meteor_frames[f] = get_rle_sprite(bEtc[meteor_pictures + f]);
+    scene.walker.make(bEtc[granny_picture]);
+    for (int f = 0; f < 7; f++) scene.meteor_frames[f].make(bEtc[meteor_pictures + f]);
     scene.source = source;
     scene.valid = true;
 }
@@ -315,7 +363,7 @@ void compose_scene(const scene_source& source) {
 // ---- what a frame shows
 
 struct placed {  // a sprite where it stands
-    RLE_SPRITE* sprite;
+    const span_sprite* sprite;
     area at;
     bool operator==(const placed& o) const {
         return sprite == o.sprite && at.x == o.at.x && at.y == o.at.y;
@@ -388,11 +436,11 @@ void place_sprites(frame_record& f, const game* g) {
     BITMAP* fall = bEtc[meteor_pictures];
     BITMAP* blast = bEtc[meteor_pictures + 3];
     for (const meteor& m : g->meteors) {
-        RLE_SPRITE* s = scene.meteor_frames[m.frame()];
-        f.meteors.push_back({s, {m.getX(fall->w, blast->w), m.getY(fall->h, blast->h), s->w, s->h}});
+        const span_sprite& s = scene.meteor_frames[m.frame()];
+        f.meteors.push_back({&s, {m.getX(fall->w, blast->w), m.getY(fall->h, blast->h), s.w, s.h}});
     }
     f.grannies.clear();
-    RLE_SPRITE* s = scene.walker;
+    const span_sprite* s = &scene.walker;
     for (const granny& gr : g->grannies)
         f.grannies.push_back(
             {s, {static_cast<int>(gr.x) - s->w / 2, static_cast<int>(gr.y) - s->h, s->w, s->h}});
@@ -428,31 +476,64 @@ void describe_frame(frame_record& f, const frame_record& before, bool comparable
     }
 }
 
-// ---- the parts to repaint: per band of rows, the columns that changed
+// ---- the parts to repaint: per band of rows, a few runs of changed columns
 
 const int band_height = 16;
-std::vector<int> band_left, band_right;  // band_left > band_right: clean
-std::vector<area> repaint;               // this frame's parts, bands merged
+const int band_runs = 4;
+const int run_gap = 32;  // runs closer than this are repainted as one
+
+struct band {
+    int count;
+    int left[band_runs], right[band_runs];  // both included
+
+    void add(int l, int r) {
+        for (int i = 0; i < count; i++) {
+            if (l > right[i] + run_gap || left[i] > r + run_gap) continue;
+            l = std::min(l, left[i]);  // take it in and look again
+            r = std::max(r, right[i]);
+            left[i] = left[count - 1];
+            right[i] = right[count - 1];
+            count--;
+            i = -1;
+        }
+        if (count == band_runs) {  // no room: join the nearest run
+            int nearest = 0, best = INT_MAX;
+            for (int i = 0; i < count; i++) {
+                int gap = std::max(left[i] - r, l - right[i]);
+                if (gap < best) best = gap, nearest = i;
+            }
+            l = std::min(l, left[nearest]);
+            r = std::max(r, right[nearest]);
+            left[nearest] = left[count - 1];
+            right[nearest] = right[count - 1];
+            count--;
+            add(l, r);
+            return;
+        }
+        left[count] = l;
+        right[count] = r;
+        count++;
+    }
+};
+
+std::vector<band> bands;
+std::vector<area> repaint;  // this frame's parts, bands joined
 int bands_w = 0, bands_h = 0;
 
 void size_bands(int w, int h) {
     if (w == bands_w && h == bands_h) return;
     bands_w = w;
     bands_h = h;
-    int bands = (h + band_height - 1) / band_height;
-    band_left.assign(bands, INT_MAX);
-    band_right.assign(bands, INT_MIN);
-    repaint.reserve(bands);
+    int count = (h + band_height - 1) / band_height;
+    bands.assign(count, band{});
+    repaint.reserve(count * band_runs);
 }
 
 void mark(area a) {
     int l = std::max(a.x, 0), t = std::max(a.y, 0);
     int r = std::min(a.x + a.w, bands_w) - 1, b = std::min(a.y + a.h, bands_h) - 1;
     if (l > r || t > b) return;
-    for (int band = t / band_height; band <= b / band_height; band++) {
-        band_left[band] = std::min(band_left[band], l);
-        band_right[band] = std::max(band_right[band], r);
-    }
+    for (int i = t / band_height; i <= b / band_height; i++) bands[i].add(l, r);
 }
 
 void mark_changed_sprites(const std::vector<placed>& before, const std::vector<placed>& now) {
@@ -491,37 +572,45 @@ void mark_changes(const frame_record& before, const frame_record& now) {
     }
 }
 
-// Turns the marked bands into rectangles, joining neighbours when the join
-// costs little more than the two apart, and clears the marks.
+// Joining a run to the part above it pays when the joined part is not much
+// larger than the two apart: a part costs about join_slack pixels in calls.
+bool worth_joining(const area& above, const area& run) {
+    const long join_slack = 2048;
+    int l = std::min(above.x, run.x), r = std::max(above.x + above.w, run.x + run.w);
+    long joined = static_cast<long>(r - l) * (above.h + run.h);
+    long apart = static_cast<long>(above.w) * above.h + static_cast<long>(run.w) * run.h;
+    return joined <= apart + apart / 4 + join_slack;
+}
+
+// Turns the marked runs into rectangles, each joined to a part above it when
+// that pays, and clears the marks. Parts may overlap: painting one is
+// idempotent, so that only costs time.
 void collect_repaint() {
     repaint.clear();
-    const int join_slack = 2048;  // pixels: a part costs about this much in calls
-    for (size_t band = 0; band < band_left.size(); band++) {
-        if (band_left[band] > band_right[band]) continue;
-        int y = static_cast<int>(band) * band_height;
-        area a{band_left[band], y, band_right[band] - band_left[band] + 1,
-               std::min(band_height, bands_h - y)};
-        band_left[band] = INT_MAX;
-        band_right[band] = INT_MIN;
-        if (!repaint.empty()) {
-            area& last = repaint.back();
-            int l = std::min(last.x, a.x), r = std::max(last.x + last.w, a.x + a.w);
-            long joined = static_cast<long>(r - l) * (last.h + a.h);
-            long apart = static_cast<long>(last.w) * last.h + static_cast<long>(a.w) * a.h;
-            if (last.y + last.h == a.y && joined <= apart + apart / 4 + join_slack) {
-                last.x = l;
-                last.w = r - l;
-                last.h += a.h;
-                continue;
+    for (size_t i = 0; i < bands.size(); i++) {
+        band& b = bands[i];
+        int y = static_cast<int>(i) * band_height, h = std::min(band_height, bands_h - y);
+        for (int k = 0; k < b.count; k++) {
+            area run{b.left[k], y, b.right[k] - b.left[k] + 1, h};
+            bool joined = false;
+            for (area& above : repaint) {
+                if (above.y + above.h != y || !overlap({above.x, y, above.w, h}, run) ||
+                    !worth_joining(above, run))
+                    continue;
+                int l = std::min(above.x, run.x), r = std::max(above.x + above.w, run.x + run.w);
+                above = {l, above.y, r - l, above.h + h};
+                joined = true;
+                break;
             }
+            if (!joined) repaint.push_back(run);
         }
-        repaint.push_back(a);
+        b.count = 0;
     }
 }
 
 void draw_overlapping(BITMAP* target, const std::vector<placed>& sprites, const area& part) {
     for (const placed& p : sprites)
-        if (overlap(p.at, part)) draw_rle_sprite(target, p.sprite, p.at.x, p.at.y);
+        if (overlap(p.at, part)) p.sprite->draw(target, p.at.x, p.at.y);
 }
 
 // One part of the frame, drawn as the whole frame would draw it there.
@@ -555,7 +644,6 @@ void forget_score_panel();
 void invalidate_scene() {
     if (scene.layer) destroy_bitmap(scene.layer);
     scene.layer = nullptr;
-    release_sprites();
     scene.valid = false;
     framed_target = nullptr;
     forget_score_panel();
