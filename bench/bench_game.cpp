@@ -28,6 +28,7 @@
 #include "data_handler.h"
 #include "game.h"
 #include "gfx.h"
+#include "laid_stock.h"
 
 namespace {
 
@@ -52,19 +53,6 @@ unsigned layout_seed;
 int layout_random(int lo, int hi) {
     layout_seed = layout_seed * 1103515245u + 12345u;
     return lo + static_cast<int>((layout_seed >> 8) % static_cast<unsigned>(hi - lo + 1));
-}
-
-// The player's whole stock on the grid, magnets in the left column.
-void lay_stock(game& g) {
-    g.grid[1][1] = slow_tile;
-    g.grid[4][4] = slow_tile;
-    g.grid[2][4] = up_tile;
-    g.grid[5][2] = up_tile;
-    g.grid[3][1] = down_tile;
-    g.grid[5][5] = down_tile;
-    g.grid[0][0] = repulse_tile;
-    g.grid[0][5] = attract_tile;
-    for (int& s : g.stock) s = 0;
 }
 
 // A battle tick's starting point. Grannies walk in the right-hand part of the
