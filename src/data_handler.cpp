@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "game.h"
+#include "gfx.h"
 
 #ifndef TOLLYBROOK_DATA_FROM_BIN
 #define TOLLYBROOK_DATA_FROM_BIN "../share/tollybrook"
@@ -482,6 +484,7 @@ int load_data() {
 
 // Frees everything and empties the tables, so nothing can use a freed handle.
 int unload_data() {
+    invalidate_scene();
     destroy_midi(music);
     music = nullptr;
     for (SAMPLE*& s : sfx) destroy_sample(std::exchange(s, nullptr));
@@ -500,8 +503,25 @@ void play(int index) {
 }
 
 // ---------------------------------------------------------------- drawing
+//
+// A frame is the scene (background, scenery rows, laid tiles, castle), the
+// meteors and grannies over it and the overlay of the mode on top. The scene
+// is composed once into a cached layer and copied with blit. The back buffer
+// keeps the last frame, so a tick repaints only the parts where something
+// moved or a shown value changed, and tells the page manager which parts
+// those are. Every repainted part is drawn exactly as a full redraw would
+// draw it: the cached scene, then every sprite and overlay touching the
+// part, in the same order, clipped to it.
 
 namespace {
+
+struct area {  // a rectangle on the frame
+    int x, y, w, h;
+};
+
+bool overlap(const area& a, const area& b) {
+    return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
+}
 
 void draw_row(BITMAP* target, BITMAP* picture, int y) {
     int n = target->w / picture->w;
@@ -517,26 +537,11 @@ void draw_scenery(BITMAP* target) {
     for (int j = 0; j < 12; j++) draw_row(target, ground, 48 + j * ground->h);
 }
 
-void draw_laid_tiles(BITMAP* target, const game* g) {
+void draw_laid_tiles(BITMAP* target, const int (&grid)[grid_columns][grid_rows]) {
     for (int i = 0; i < grid_columns; i++)
         for (int j = 0; j < grid_rows; j++)
-            if (g->grid[i][j] != bare_ground)
-                draw_sprite(target, bSpecTiles[g->grid[i][j] - 1], 64 * i, 48 + 64 * j);
-}
-
-void draw_meteors(BITMAP* target, const game* g) {
-    BITMAP* fall = bEtc[meteor_pictures];
-    BITMAP* blast = bEtc[meteor_pictures + 3];
-    for (const meteor& m : g->meteors)
-        draw_sprite(target, bEtc[meteor_pictures + m.frame()], m.getX(fall->w, blast->w),
-                    m.getY(fall->h, blast->h));
-}
-
-void draw_grannies(BITMAP* target, const game* g) {
-    BITMAP* walker = bEtc[granny_picture];
-    for (const granny& gr : g->grannies)
-        draw_sprite(target, walker, static_cast<int>(gr.x) - walker->w / 2,
-                    static_cast<int>(gr.y) - walker->h);
+            if (grid[i][j] != bare_ground)
+                draw_sprite(target, bSpecTiles[grid[i][j] - 1], 64 * i, 48 + 64 * j);
 }
 
 void draw_build_overlay(BITMAP* target, const game* g) {
@@ -558,40 +563,456 @@ void draw_build_overlay(BITMAP* target, const game* g) {
          makecol(255, 0, 0));
 }
 
-// Red text with a black outline, centred on x.
-void outlined_text(BITMAP* target, const char* text, int x, int y) {
+// Red text with a black outline, its left end at `left` (measured once by
+// the caller, not once per pass).
+void outlined_text(BITMAP* target, const char* text, int left, int y) {
     int black = makecol(0, 0, 0);
-    alfont_textout_centre_aa_ex(target, fonts[0], text, x + 1, y, black, -1);
-    alfont_textout_centre_aa_ex(target, fonts[0], text, x - 1, y, black, -1);
-    alfont_textout_centre_aa_ex(target, fonts[0], text, x, y + 1, black, -1);
-    alfont_textout_centre_aa_ex(target, fonts[0], text, x, y - 1, black, -1);
-    alfont_textout_centre_aa_ex(target, fonts[0], text, x, y, makecol(190, 0, 0), -1);
+    alfont_textout_aa_ex(target, fonts[0], text, left + 1, y, black, -1);
+    alfont_textout_aa_ex(target, fonts[0], text, left - 1, y, black, -1);
+    alfont_textout_aa_ex(target, fonts[0], text, left, y + 1, black, -1);
+    alfont_textout_aa_ex(target, fonts[0], text, left, y - 1, black, -1);
+    alfont_textout_aa_ex(target, fonts[0], text, left, y, makecol(190, 0, 0), -1);
 }
 
-void draw_battle_overlay(BITMAP* target, const game* g) {
-    std::snprintf(tmp, sizeof tmp, "%03d", g->shield);
-    outlined_text(target, "Shield Strength:", 560, 5);
-    outlined_text(target, tmp, 560, fh);
-    std::snprintf(tmp, sizeof tmp, "%3d", g->score);
-    outlined_text(target, "Score:", 560, 400);
-    outlined_text(target, tmp, 560, 395 + fh);
+// Where a line of text may leave ink: glyphs can reach a little past their
+// advance and above or below the line, so the measured box gets a margin.
+area text_reach(int left, int y, int width) {
+    int margin = fh / 8 + 2;
+    return {left - margin, y - margin, width + 2 * margin, fh + 2 * margin};
 }
+
+// ---- the cached scene
+
+const int scene_picture_count = 17;
+
+// Everything the scene layer and the sprites are made from.
+struct scene_source {
+    int w = 0, h = 0;
+    int grid[grid_columns][grid_rows] = {};
+    BITMAP* pictures[scene_picture_count] = {};
+
+    bool operator==(const scene_source& o) const {
+        return w == o.w && h == o.h && std::memcmp(grid, o.grid, sizeof grid) == 0 &&
+               std::memcmp(pictures, o.pictures, sizeof pictures) == 0;
+    }
+};
+
+scene_source source_of(const BITMAP* target, const game* g) {
+    scene_source s;
+    s.w = target->w;
+    s.h = target->h;
+    std::memcpy(s.grid, g->grid, sizeof s.grid);
+    BITMAP** p = s.pictures;
+    for (int i = 0; i < 3; i++) *p++ = bOtTiles[i];
+    for (int i = 0; i < palette_slots; i++) *p++ = bSpecTiles[i];
+    *p++ = bEtc[castle_picture];
+    *p++ = bEtc[granny_picture];
+    for (int i = 0; i < 7; i++) *p++ = bEtc[meteor_pictures + i];
+    return s;
+}
+
+// A masked picture as the runs of pixels that are not the mask colour, row
+// by row: drawn by copying the runs, it leaves the same pixels as draw_sprite
+// without testing each one.
+struct span_sprite {
+    struct run {
+        int x, length;
+    };
+    BITMAP* picture = nullptr;
+    int w = 0, h = 0;
+    std::vector<int> row_start;  // h + 1 entries into runs
+    std::vector<run> runs;
+
+    void make(BITMAP* from) {
+        picture = from;
+        w = from->w;
+        h = from->h;
+        row_start.assign(1, 0);
+        runs.clear();
+        int mask = bitmap_mask_color(from);
+        for (int y = 0; y < h; y++) {
+            for (int x = 0; x < w;) {
+                if (getpixel(from, x, y) == mask) {
+                    x++;
+                    continue;
+                }
+                int start = x;
+                while (x < w && getpixel(from, x, y) != mask) x++;
+                runs.push_back({start, x - start});
+            }
+            row_start.push_back(static_cast<int>(runs.size()));
+        }
+    }
+
+    void draw(BITMAP* target, int x, int y) const {
+        if (!is_memory_bitmap(target) || !is_memory_bitmap(picture) ||
+            bitmap_color_depth(target) != bitmap_color_depth(picture)) {
+            draw_sprite(target, picture, x, y);
+            return;
+        }
+        int l = 0, t = 0, r = target->w, b = target->h;  // r and b exclusive
+        if (target->clip) {
+            l = std::max(l, target->cl), t = std::max(t, target->ct);
+            r = std::min(r, target->cr), b = std::min(b, target->cb);
+        }
+        int bytes = (bitmap_color_depth(target) + 7) / 8;
+        int first = std::max(0, t - y), last = std::min(h, b - y);
+        for (int row = first; row < last; row++) {
+            unsigned char* to = target->line[y + row];
+            const unsigned char* from = picture->line[row];
+            for (int i = row_start[row]; i < row_start[row + 1]; i++) {
+                int from_x = std::max(runs[i].x, l - x);
+                int end_x = std::min(runs[i].x + runs[i].length, r - x);
+                if (end_x > from_x)
+                    std::memcpy(to + (x + from_x) * bytes, from + from_x * bytes,
+                                static_cast<size_t>(end_x - from_x) * bytes);
+            }
+        }
+    }
+};
+
+struct scene_cache {
+    bool valid = false;
+    scene_source source;
+    BITMAP* layer = nullptr;  // background, scenery rows, laid tiles, castle
+    span_sprite walker;
+    span_sprite meteor_frames[7];
+} scene;
+
+void compose_scene(const scene_source& source) {
+    if (scene.layer && (scene.layer->w != source.w || scene.layer->h != source.h)) {
+        destroy_bitmap(scene.layer);
+        scene.layer = nullptr;
+    }
+    if (!scene.layer) scene.layer = create_bitmap(source.w, source.h);
+    clear_to_color(scene.layer, makecol(60, 90, 120));
+    draw_scenery(scene.layer);
+    draw_laid_tiles(scene.layer, source.grid);
+    draw_sprite(scene.layer, bEtc[castle_picture], 440, 20);
+    scene.walker.make(bEtc[granny_picture]);
+    for (int f = 0; f < 7; f++) scene.meteor_frames[f].make(bEtc[meteor_pictures + f]);
+    scene.source = source;
+    scene.valid = true;
+}
+
+// ---- what a frame shows
+
+struct placed {  // a sprite where it stands
+    const span_sprite* sprite;
+    area at;
+    bool operator==(const placed& o) const {
+        return sprite == o.sprite && at.x == o.at.x && at.y == o.at.y;
+    }
+};
+
+struct shown_text {
+    char text[64];
+    int left, width;
+    area reach;
+};
+
+struct frame_record {
+    int w, h, mode;
+    ALFONT_FONT* font;
+    int font_height;
+    int stock[palette_slots];
+    int selected;
+    shown_text battle[4];
+    int speaker;
+    char lines[3][sizeof game::dialog_lines[0]];
+    BITMAP* box;
+    BITMAP* portrait;
+    area dialog_reach;
+    std::vector<placed> meteors, grannies;
+};
+
+frame_record shown, next_frame;
+BITMAP* framed_target = nullptr;  // the bitmap that holds `shown`, untouched since
+
+const struct {
+    int x, y_from_top, y_per_fh;
+} battle_text_places[4] = {{560, 5, 0}, {560, 0, 1}, {560, 400, 0}, {560, 395, 1}};
+
+// A text of the battle overlay, measured only when it differs from the one shown.
+void place_battle_text(shown_text& t, const shown_text& before, bool comparable, const char* text,
+                       int index) {
+    std::snprintf(t.text, sizeof t.text, "%s", text);
+    int y = battle_text_places[index].y_from_top + battle_text_places[index].y_per_fh * fh;
+    if (comparable && std::strcmp(t.text, before.text) == 0) {
+        t.left = before.left;
+        t.width = before.width;
+    } else {
+        t.width = alfont_text_length(fonts[0], t.text);
+        t.left = battle_text_places[index].x - t.width / 2;
+    }
+    t.reach = text_reach(t.left - 1, y - 1, t.width + 2);
+}
+
+bool same_dialog(const frame_record& a, const frame_record& b) {
+    return a.speaker == b.speaker && a.box == b.box && a.portrait == b.portrait &&
+           std::memcmp(a.lines, b.lines, sizeof a.lines) == 0;
+}
+
+area dialog_reach(const frame_record& f) {
+    int top = f.h - f.box->h;
+    int l = 0, t = top, r = f.box->w, b = f.h;
+    auto take = [&](const area& a) {
+        l = std::min(l, a.x), t = std::min(t, a.y);
+        r = std::max(r, a.x + a.w), b = std::max(b, a.y + a.h);
+    };
+    take({27, top + 18, f.portrait->w, f.portrait->h});
+    for (int i = 0; i < 3; i++)
+        take(text_reach(140, top + 10 + 25 * i, alfont_text_length(fonts[0], f.lines[i])));
+    return {l, t, r - l, b - t};
+}
+
+void place_sprites(frame_record& f, const game* g) {
+    f.meteors.clear();
+    BITMAP* fall = bEtc[meteor_pictures];
+    BITMAP* blast = bEtc[meteor_pictures + 3];
+    for (const meteor& m : g->meteors) {
+        const span_sprite& s = scene.meteor_frames[m.frame()];
+        f.meteors.push_back({&s, {m.getX(fall->w, blast->w), m.getY(fall->h, blast->h), s.w, s.h}});
+    }
+    f.grannies.clear();
+    const span_sprite* s = &scene.walker;
+    for (const granny& gr : g->grannies)
+        f.grannies.push_back(
+            {s, {static_cast<int>(gr.x) - s->w / 2, static_cast<int>(gr.y) - s->h, s->w, s->h}});
+}
+
+// Fills `f` with what this frame shows; `before` is the frame in the target.
+void describe_frame(frame_record& f, const frame_record& before, bool comparable,
+                    const BITMAP* target, const game* g) {
+    f.w = target->w;
+    f.h = target->h;
+    f.mode = g->mode;
+    f.font = fonts[0];
+    f.font_height = fh;
+    comparable = comparable && before.mode == f.mode && before.font == f.font &&
+                 before.font_height == fh && before.w == f.w && before.h == f.h;
+    place_sprites(f, g);
+    if (f.mode == mode_build) {
+        std::memcpy(f.stock, g->stock, sizeof f.stock);
+        f.selected = g->selected;
+    } else if (f.mode == mode_battle) {
+        std::snprintf(tmp, sizeof tmp, "%03d", g->shield);
+        place_battle_text(f.battle[0], before.battle[0], comparable, "Shield Strength:", 0);
+        place_battle_text(f.battle[1], before.battle[1], comparable, tmp, 1);
+        std::snprintf(tmp, sizeof tmp, "%3d", g->score);
+        place_battle_text(f.battle[2], before.battle[2], comparable, "Score:", 2);
+        place_battle_text(f.battle[3], before.battle[3], comparable, tmp, 3);
+    } else if (f.mode == mode_dialog) {
+        f.speaker = g->speaker;
+        f.box = bEtc[dialog_box_picture];
+        f.portrait = bEtc[g->speaker];
+        std::memcpy(f.lines, g->dialog_lines, sizeof f.lines);
+        f.dialog_reach = comparable && same_dialog(f, before) ? before.dialog_reach : dialog_reach(f);
+    }
+}
+
+// ---- the parts to repaint: per band of rows, a few runs of changed columns
+
+const int band_height = 16;
+const int band_runs = 4;
+const int run_gap = 32;  // runs closer than this are repainted as one
+
+struct band {
+    int count;
+    int left[band_runs], right[band_runs];  // both included
+
+    void add(int l, int r) {
+        for (int i = 0; i < count; i++) {
+            if (l > right[i] + run_gap || left[i] > r + run_gap) continue;
+            l = std::min(l, left[i]);  // take it in and look again
+            r = std::max(r, right[i]);
+            left[i] = left[count - 1];
+            right[i] = right[count - 1];
+            count--;
+            i = -1;
+        }
+        if (count == band_runs) {  // no room: join the nearest run
+            int nearest = 0, best = INT_MAX;
+            for (int i = 0; i < count; i++) {
+                int gap = std::max(left[i] - r, l - right[i]);
+                if (gap < best) best = gap, nearest = i;
+            }
+            l = std::min(l, left[nearest]);
+            r = std::max(r, right[nearest]);
+            left[nearest] = left[count - 1];
+            right[nearest] = right[count - 1];
+            count--;
+            add(l, r);
+            return;
+        }
+        left[count] = l;
+        right[count] = r;
+        count++;
+    }
+};
+
+std::vector<band> bands;
+std::vector<area> repaint;  // this frame's parts, bands joined
+int bands_w = 0, bands_h = 0;
+
+void size_bands(int w, int h) {
+    if (w == bands_w && h == bands_h) return;
+    bands_w = w;
+    bands_h = h;
+    int count = (h + band_height - 1) / band_height;
+    bands.assign(count, band{});
+    repaint.reserve(count * band_runs);
+}
+
+void mark(area a) {
+    int l = std::max(a.x, 0), t = std::max(a.y, 0);
+    int r = std::min(a.x + a.w, bands_w) - 1, b = std::min(a.y + a.h, bands_h) - 1;
+    if (l > r || t > b) return;
+    for (int i = t / band_height; i <= b / band_height; i++) bands[i].add(l, r);
+}
+
+void mark_changed_sprites(const std::vector<placed>& before, const std::vector<placed>& now) {
+    size_t n = std::max(before.size(), now.size());
+    for (size_t i = 0; i < n; i++) {
+        bool was = i < before.size(), is = i < now.size();
+        if (was && is && before[i] == now[i]) continue;
+        if (was) mark(before[i].at);
+        if (is) mark(now[i].at);
+    }
+}
+
+// Marks what differs between the frame in the target and the next one.
+void mark_changes(const frame_record& before, const frame_record& now) {
+    if (before.mode != now.mode || before.font != now.font || before.font_height != now.font_height) {
+        mark({0, 0, now.w, now.h});
+        return;
+    }
+    mark_changed_sprites(before.meteors, now.meteors);
+    mark_changed_sprites(before.grannies, now.grannies);
+    if (now.mode == mode_build) {
+        if (before.selected != now.selected ||
+            std::memcmp(before.stock, now.stock, sizeof now.stock) != 0)
+            mark({0, 0, now.w, now.h});
+    } else if (now.mode == mode_battle) {
+        for (int i = 0; i < 4; i++)
+            if (std::strcmp(before.battle[i].text, now.battle[i].text) != 0) {
+                mark(before.battle[i].reach);
+                mark(now.battle[i].reach);
+            }
+    } else if (now.mode == mode_dialog) {
+        if (!same_dialog(before, now)) {
+            mark(before.dialog_reach);
+            mark(now.dialog_reach);
+        }
+    }
+}
+
+// Joining a run to the part above it pays when the joined part is not much
+// larger than the two apart: a part costs about join_slack pixels in calls.
+bool worth_joining(const area& above, const area& run) {
+    const long join_slack = 2048;
+    int l = std::min(above.x, run.x), r = std::max(above.x + above.w, run.x + run.w);
+    long joined = static_cast<long>(r - l) * (above.h + run.h);
+    long apart = static_cast<long>(above.w) * above.h + static_cast<long>(run.w) * run.h;
+    return joined <= apart + apart / 4 + join_slack;
+}
+
+// Turns the marked runs into rectangles, each joined to a part above it when
+// that pays, and clears the marks. Parts may overlap: painting one is
+// idempotent, so that only costs time.
+void collect_repaint() {
+    repaint.clear();
+    for (size_t i = 0; i < bands.size(); i++) {
+        band& b = bands[i];
+        int y = static_cast<int>(i) * band_height, h = std::min(band_height, bands_h - y);
+        for (int k = 0; k < b.count; k++) {
+            area run{b.left[k], y, b.right[k] - b.left[k] + 1, h};
+            bool joined = false;
+            for (area& above : repaint) {
+                if (above.y + above.h != y || !overlap({above.x, y, above.w, h}, run) ||
+                    !worth_joining(above, run))
+                    continue;
+                int l = std::min(above.x, run.x), r = std::max(above.x + above.w, run.x + run.w);
+                above = {l, above.y, r - l, above.h + h};
+                joined = true;
+                break;
+            }
+            if (!joined) repaint.push_back(run);
+        }
+        b.count = 0;
+    }
+}
+
+void draw_overlapping(BITMAP* target, const std::vector<placed>& sprites, const area& part) {
+    for (const placed& p : sprites)
+        if (overlap(p.at, part)) p.sprite->draw(target, p.at.x, p.at.y);
+}
+
+// One part of the frame, drawn as the whole frame would draw it there.
+void paint(BITMAP* target, game* g, const frame_record& f, const area& part) {
+    blit(scene.layer, target, part.x, part.y, part.x, part.y, part.w, part.h);
+    int cl, ct, cr, cb;
+    get_clip_rect(target, &cl, &ct, &cr, &cb);
+    set_clip_rect(target, part.x, part.y, part.x + part.w - 1, part.y + part.h - 1);
+    draw_overlapping(target, f.meteors, part);
+    draw_overlapping(target, f.grannies, part);
+    switch (f.mode) {
+        case mode_build: draw_build_overlay(target, g); break;
+        case mode_battle:
+            for (int i = 0; i < 4; i++)
+                if (overlap(f.battle[i].reach, part))
+                    outlined_text(target, f.battle[i].text, f.battle[i].left,
+                                  battle_text_places[i].y_from_top + battle_text_places[i].y_per_fh * fh);
+            break;
+        case mode_dialog:
+            if (overlap(f.dialog_reach, part)) draw_dialog(target, g);
+            break;
+        default: break;
+    }
+    set_clip_rect(target, cl, ct, cr, cb);
+}
+
+void forget_score_panel();
 
 }  // namespace
 
+void invalidate_scene() {
+    if (scene.layer) destroy_bitmap(scene.layer);
+    scene.layer = nullptr;
+    scene.valid = false;
+    framed_target = nullptr;
+    forget_score_panel();
+}
+
+void frame_overdrawn(BITMAP* target, int x, int y, int w, int h) {
+    if (target == framed_target) mark({x, y, w, h});
+    forget_score_panel();
+    if (target == bDbuf) gfx_changed(x, y, w, h);
+}
+
 void draw(BITMAP* target, game* g) {
-    clear_to_color(target, makecol(60, 90, 120));
-    draw_scenery(target);
-    draw_laid_tiles(target, g);
-    draw_sprite(target, bEtc[castle_picture], 440, 20);
-    draw_meteors(target, g);
-    draw_grannies(target, g);
-    switch (g->mode) {
-        case mode_build: draw_build_overlay(target, g); break;
-        case mode_battle: draw_battle_overlay(target, g); break;
-        case mode_dialog: draw_dialog(target, g); break;
-        default: break;
+    scene_source source = source_of(target, g);
+    bool recomposed = !scene.valid || !(source == scene.source);
+    if (recomposed) compose_scene(source);
+    size_bands(target->w, target->h);
+    forget_score_panel();
+
+    // Only the page manager's back buffer is known to keep the last frame.
+    bool kept = !recomposed && target == framed_target && target == bDbuf;
+    describe_frame(next_frame, shown, kept, target, g);
+    if (kept)
+        mark_changes(shown, next_frame);
+    else
+        mark({0, 0, target->w, target->h});
+    collect_repaint();
+    for (const area& part : repaint) paint(target, g, next_frame, part);
+
+    if (target == bDbuf) {
+        gfx_track_changes();
+        for (const area& part : repaint) gfx_changed(part.x, part.y, part.w, part.h);
     }
+    std::swap(shown, next_frame);
+    framed_target = target == bDbuf ? target : nullptr;
 }
 
 void draw_dialog(BITMAP* target, game* g) {
@@ -611,21 +1032,167 @@ void draw_pause_banner(BITMAP* target) {
     rectfill(target, cx - half_w, cy - half_h, cx + half_w, cy + half_h, makecol(0, 0, 0));
     rect(target, cx - half_w, cy - half_h, cx + half_w, cy + half_h, makecol(190, 0, 0));
     alfont_textout_centre_aa_ex(target, fonts[0], text, cx, cy - fh / 2, makecol(255, 255, 255), -1);
+    // Drawn over the frame after draw(): sent now, repainted from the scene next frame.
+    frame_overdrawn(target, cx - half_w, cy - half_h, 2 * half_w + 1, 2 * half_h + 1);
 }
 
+// ---------------------------------------------------------------- score panel
+//
+// The score screen draws the same panel frame after frame. Inside its filled
+// rectangles every frame paints the same pixels, so those are kept and copied.
+// Text that runs out of them blends again over what it left the frame before,
+// so there it is drawn again, clipped to the parts outside the rectangles.
+// The page manager still sends these frames whole: the screen is modal and
+// brief.
+
+namespace {
+
+const int panel_rows = 10;
+
+struct panel_text {
+    char text[64];
+    int left, y, colour;
+    area reach;
+};
+
+struct score_panel_cache {
+    BITMAP* target = nullptr;  // holds the panel as last drawn, untouched since
+    int values[panel_rows];
+    int count, current, screen_w, w, h, font_height;
+    ALFONT_FONT* font;
+    BITMAP* drawn = nullptr;  // the target after the panel's first drawing
+    area fills[3];
+    area outside[32];  // the target outside the filled rectangles
+    int outside_count;
+} panel;
+
+void forget_score_panel() { panel.target = nullptr; }
+
+bool same_panel(BITMAP* target, const std::vector<int>* scores, int current) {
+    int count = static_cast<int>(std::min<size_t>(scores->size(), panel_rows));
+    if (panel.target != target || !panel.drawn || panel.count != count ||
+        panel.current != current || panel.screen_w != SCREEN_W || panel.w != target->w ||
+        panel.h != target->h || panel.font != fonts[0] || panel.font_height != fh)
+        return false;
+    return std::equal(scores->begin(), scores->begin() + count, panel.values);
+}
+
+// The panel's texts in drawing order: title, prompt, then the rows.
+int panel_texts(panel_text (&out)[panel_rows + 2], BITMAP* target, const std::vector<int>* scores,
+                int current) {
+    int red = makecol(190, 0, 0), black = makecol(0, 0, 0);
+    int n = 0;
+    auto add = [&](int centre, int y, int colour) {
+        panel_text& t = out[n++];
+        int width = alfont_text_length(fonts[0], t.text);
+        t.left = centre - width / 2;
+        t.y = y;
+        t.colour = colour;
+        t.reach = text_reach(t.left, y, width);
+    };
+    std::snprintf(out[n].text, sizeof out[n].text, "Scores:");
+    add(SCREEN_W / 2, 10, red);
+    std::snprintf(out[n].text, sizeof out[n].text, "Press ENTER key to continue...");
+    add(SCREEN_W / 2, 11 * fh + 10, red);
+    for (size_t i = 0; i < scores->size() && i < panel_rows; i++) {
+        int value = (*scores)[i];
+        std::snprintf(out[n].text, sizeof out[n].text, "%2d. Evil Creature:   %4d",
+                      static_cast<int>(i + 1), value);
+        add(target->w / 2, 40 + static_cast<int>(i) * fh, value == current ? red : black);
+    }
+    return n;
+}
+
+// A filled rectangle as rectfill fills it: corners in any order, both included.
+area filled_area(int x1, int y1, int x2, int y2) {
+    return {std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1) + 1, std::abs(y2 - y1) + 1};
+}
+
+// Splits the target outside the filled rectangles into rectangles: bands of
+// rows between the rectangles' edges, and the runs of columns in each band
+// that no rectangle covers.
+void find_outside(int w, int h) {
+    int edges[8] = {0, h};
+    int n = 2;
+    for (const area& f : panel.fills) {
+        edges[n++] = std::clamp(f.y, 0, h);
+        edges[n++] = std::clamp(f.y + f.h, 0, h);
+    }
+    std::sort(edges, edges + n);
+    panel.outside_count = 0;
+    for (int e = 0; e + 1 < n; e++) {
+        int top = edges[e], bottom = edges[e + 1];
+        if (top == bottom) continue;
+        area covering[3];
+        int c = 0;
+        for (const area& f : panel.fills)
+            if (f.y <= top && f.y + f.h >= bottom) covering[c++] = f;
+        for (int i = 1; i < c; i++)  // left to right
+            for (int j = i; j > 0 && covering[j].x < covering[j - 1].x; j--)
+                std::swap(covering[j], covering[j - 1]);
+        int x = 0;
+        for (int i = 0; i <= c; i++) {
+            int until = i < c ? std::clamp(covering[i].x, 0, w) : w;
+            if (until > x) panel.outside[panel.outside_count++] = {x, top, until - x, bottom - top};
+            if (i < c) x = std::max(x, std::min(covering[i].x + covering[i].w, w));
+        }
+    }
+}
+
+void remember_panel(BITMAP* target, const std::vector<int>* scores, int current) {
+    if (panel.drawn && (panel.drawn->w != target->w || panel.drawn->h != target->h)) {
+        destroy_bitmap(panel.drawn);
+        panel.drawn = nullptr;
+    }
+    if (!panel.drawn) panel.drawn = create_bitmap(target->w, target->h);
+    if (!panel.drawn) return;
+    blit(target, panel.drawn, 0, 0, 0, 0, target->w, target->h);
+    panel.count = static_cast<int>(std::min<size_t>(scores->size(), panel_rows));
+    std::copy(scores->begin(), scores->begin() + panel.count, panel.values);
+    panel.current = current;
+    panel.screen_w = SCREEN_W;
+    panel.w = target->w;
+    panel.h = target->h;
+    panel.font = fonts[0];
+    panel.font_height = fh;
+    find_outside(target->w, target->h);
+    panel.target = target;
+}
+
+// The panel drawn again over itself: kept fills, text outside them blended again.
+void redraw_panel(BITMAP* target, const panel_text* texts, int count) {
+    for (const area& f : panel.fills) blit(panel.drawn, target, f.x, f.y, f.x, f.y, f.w, f.h);
+    int cl, ct, cr, cb;
+    get_clip_rect(target, &cl, &ct, &cr, &cb);
+    for (int o = 0; o < panel.outside_count; o++) {
+        const area& part = panel.outside[o];
+        set_clip_rect(target, part.x, part.y, part.x + part.w - 1, part.y + part.h - 1);
+        for (int i = 0; i < count; i++)
+            if (overlap(texts[i].reach, part))
+                alfont_textout_aa_ex(target, fonts[0], texts[i].text, texts[i].left, texts[i].y,
+                                     texts[i].colour, -1);
+    }
+    set_clip_rect(target, cl, ct, cr, cb);
+}
+
+}  // namespace
+
 void draw_score(BITMAP* target, const std::vector<int>* scores, int current) {
-    int W = SCREEN_W, w = target->w;
-    int red = makecol(190, 0, 0);
+    if (target == framed_target) framed_target = nullptr;
+    panel_text texts[panel_rows + 2];
+    int count = panel_texts(texts, target, scores, current);
+    if (same_panel(target, scores, current)) {
+        redraw_panel(target, texts, count);
+        return;
+    }
+    panel.fills[0] = filled_area(180, 10, 460, 50);
+    panel.fills[1] = filled_area(182, 400, 460, 12 * fh + 16);
+    panel.fills[2] = filled_area(182, 12, 458, 12 * fh + 14);
     rectfill(target, 180, 10, 460, 50, makecol(90, 90, 90));
     rectfill(target, 182, 400, 460, 12 * fh + 16, makecol(0, 0, 0));
     rectfill(target, 182, 12, 458, 12 * fh + 14, makecol(190, 190, 190));
-    alfont_textout_centre_aa_ex(target, fonts[0], "Scores:", W / 2, 10, red, -1);
-    alfont_textout_centre_aa_ex(target, fonts[0], "Press ENTER key to continue...", W / 2,
-                                11 * fh + 10, red, -1);
-    for (size_t i = 0; i < scores->size() && i < 10; i++) {
-        int value = (*scores)[i];
-        std::snprintf(tmp, sizeof tmp, "%2d. Evil Creature:   %4d", static_cast<int>(i + 1), value);
-        alfont_textout_centre_aa_ex(target, fonts[0], tmp, w / 2, 40 + static_cast<int>(i) * fh,
-                                    value == current ? red : makecol(0, 0, 0), -1);
-    }
+    for (int i = 0; i < count; i++)
+        alfont_textout_aa_ex(target, fonts[0], texts[i].text, texts[i].left, texts[i].y,
+                             texts[i].colour, -1);
+    remember_panel(target, scores, current);
 }

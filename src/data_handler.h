@@ -67,11 +67,22 @@ void play(int index);
 // Tests listen here to hear which effects the game asked for.
 extern void (*on_play)(int index);
 
+// Paints the frame into target. Into the page manager's back buffer it
+// repaints only what changed since the frame it drew there last, and tells
+// the page manager which parts those are.
 void draw(BITMAP* target, game* g);
 void draw_dialog(BITMAP* target, game* g);
 // The "PAUSED" banner, centred on the frame already drawn.
 void draw_pause_banner(BITMAP* target);
 void draw_score(BITMAP* target, const std::vector<int>* scores, int current);
+
+// Forgets the composed scene and the frame kept in the back buffer: call it
+// whenever a picture of the media tables is replaced or changed. (Changes in
+// the game record are found by draw itself.)
+void invalidate_scene();
+// Something other than draw painted over the frame in target (a banner drawn
+// last, say): the part is presented with this frame and repainted with the next.
+void frame_overdrawn(BITMAP* target, int x, int y, int w, int h);
 
 // load_bitmap, but only for files whose header promises a sane,
 // uncompressed BMP: Allegro's loader can be broken by hostile files.

@@ -12,6 +12,16 @@ static int iX = 0;
 static int iColours = 0;
 static int iHasSetup = 0;
 
+// What changed in the back buffer since the last presented frame, when the
+// frame is tracked (see gfx_track_changes).
+struct changed_rect {
+    int x, y, w, h;
+};
+static const int max_changed = 64;
+static int iTracked = 0;
+static int iChanged = 0;
+static changed_rect aChanged[max_changed];
+
 int gfx_mode() { return iMode; }
 
 int gfx_setup(int mode, int width, int height, int depth) {
@@ -63,6 +73,47 @@ static void copy_back_buffer_to(BITMAP* page) {
     blit(bDbuf, page, 0, 0, 0, 0, screen->w, screen->h);
 }
 
+void gfx_track_changes() { iTracked = 1; }
+
+static long rect_area(const changed_rect& r) { return static_cast<long>(r.w) * r.h; }
+
+static changed_rect rect_union(const changed_rect& a, const changed_rect& b) {
+    int l = a.x < b.x ? a.x : b.x, t = a.y < b.y ? a.y : b.y;
+    int r = a.x + a.w > b.x + b.w ? a.x + a.w : b.x + b.w;
+    int d = a.y + a.h > b.y + b.h ? a.y + a.h : b.y + b.h;
+    return {l, t, r - l, d - t};
+}
+
+// Two rectangles are sent as one when that copies little more than the two.
+static bool worth_joining(const changed_rect& a, const changed_rect& b) {
+    return rect_area(rect_union(a, b)) <= (rect_area(a) + rect_area(b)) * 5 / 4;
+}
+
+void gfx_changed(int x, int y, int w, int h) {
+    if (!iTracked || !screen) return;
+    if (x < 0) w += x, x = 0;
+    if (y < 0) h += y, y = 0;
+    if (x + w > screen->w) w = screen->w - x;
+    if (y + h > screen->h) h = screen->h - y;
+    if (w <= 0 || h <= 0) return;
+    changed_rect r{x, y, w, h};
+    for (int i = 0; i < iChanged; i++) {
+        if (!worth_joining(aChanged[i], r)) continue;
+        r = rect_union(aChanged[i], r);
+        aChanged[i] = aChanged[--iChanged];
+        i = -1;  // the grown rectangle may now join one already passed
+    }
+    if (iChanged == max_changed)
+        iTracked = 0;  // too many to be worth it: send the whole frame
+    else
+        aChanged[iChanged++] = r;
+}
+
+static void end_tracking() {
+    iTracked = 0;
+    iChanged = 0;
+}
+
 int gfx_update() {
     if (iFatalError) return -1;
     if (iMode & GFX_PAGE_TRIPLE) {
@@ -72,6 +123,7 @@ int gfx_update() {
         request_video_bitmap(vPages[iPage]);
         iPage = (iPage + 1) % 3;
         if (!(iMode & GFX_PAGE_BACKBUFFER)) bDraw = vPages[iPage];
+        end_tracking();
         return 0;
     }
     if (iMode & GFX_PAGE_FLIP) {
@@ -79,13 +131,22 @@ int gfx_update() {
         show_video_bitmap(vPages[iPage]);
         iPage = 1 - iPage;
         if (!(iMode & GFX_PAGE_BACKBUFFER)) bDraw = vPages[iPage];
+        end_tracking();
         return 0;
     }
     if (iMode & GFX_PAGE_BACKBUFFER) {
         acquire_screen();
-        copy_back_buffer_to(screen);
+        if (iTracked) {  // the screen holds the last frame: send what changed
+            for (int i = 0; i < iChanged; i++) {
+                const changed_rect& r = aChanged[i];
+                blit(bDbuf, screen, r.x, r.y, r.x, r.y, r.w, r.h);
+            }
+        } else {
+            copy_back_buffer_to(screen);
+        }
         release_screen();
     }
+    end_tracking();
     return 0;
 }
 

@@ -21,5 +21,14 @@ int gfx_start();
 int gfx_update();
 int gfx_end();
 
+// Presenting only what changed. gfx_update copies the whole back buffer
+// unless the frame was tracked: a renderer that knows what it changed since
+// the last frame calls gfx_track_changes() once and gfx_changed() for each
+// rectangle it touched, and with the back buffer alone only those rectangles
+// reach the screen. Anything else drawing into a tracked frame reports its
+// rectangle with gfx_changed() too. Each gfx_update ends the tracking.
+void gfx_track_changes();
+void gfx_changed(int x, int y, int w, int h);
+
 // The page-mode flags really in effect (after gfx_start's fallbacks).
 int gfx_mode();

@@ -15,6 +15,7 @@
 #include "alfont.h"
 #include "data_handler.h"
 #include "game.h"
+#include "gfx.h"
 #include "harness.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -180,8 +181,19 @@ protected:
         load_data();
         listener = on_play;
         on_play = nullptr;
+        // Drawn into a back buffer and presented, as in the game: only what
+        // changed is repainted and sent.
+        back = create_bitmap(640, 480);
+        bDbuf = bDraw = back;
+        gfx_setup(GFX_PAGE_BACKBUFFER, 640, 480, 16);
     }
     void TearDown() override {
+        // Presenting does nothing again; the mode is left non-zero to show
+        // the page manager was set up in this process.
+        gfx_setup(GFX_PAGE_NONE, 640, 480, 16);
+        bDbuf = nullptr;
+        bDraw = screen;
+        destroy_bitmap(back);
         on_play = listener;
         unload_data();  // leaves every table empty for the tests after this one
         alfont_exit();
@@ -189,6 +201,7 @@ protected:
         remove_score_file();
     }
     void (*listener)(int) = nullptr;
+    BITMAP* back = nullptr;
 };
 
 TEST_F(SteadyBattle, TenThousandTicksAllocateNothing) {

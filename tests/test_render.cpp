@@ -136,6 +136,7 @@ protected:
         for (int f = 0; f < 3; f++) bEtc[7 + f] = picture(flame_size[f][0], flame_size[f][1], kFlame[f]);
         for (int f = 0; f < 4; f++) bEtc[10 + f] = picture(blast_size[f][0], blast_size[f][1], kBlast[f]);
 
+        invalidate_scene();  // the tables now hold other pictures
         g = std::make_unique<game>();
         g->mode = 3;  // no overlay: the playfield layers alone
     }
@@ -146,6 +147,7 @@ protected:
         std::memcpy(bSpecTiles, saved_spec, sizeof bSpecTiles);
         std::memcpy(bOtTiles, saved_ot, sizeof bOtTiles);
         std::memcpy(bEtc, saved_etc, sizeof bEtc);
+        invalidate_scene();
         alfont_destroy_font(fonts[0]);
         fonts[0] = saved_font;
         fh = saved_fh;

@@ -1,0 +1,93 @@
+// The game's own tick loop on a prepared scene, for tools/cpu_ratio.sh:
+//   battle  a battle whose crowd is held at GRANNIES (walkers that reach the
+//           castle or leave the field come in again from the left, and a
+//           meteor falls every third of a second, as from a busy player),
+//   build   the build phase with tiles laid,
+//   dialog  a story dialog waiting for a key.
+// It runs for SECONDS and exits, and says how long it took from its start
+// to the first frame on the screen. Given FRAME, it then saves the back
+// buffer there, says "frame saved" and holds the window still for five
+// seconds, so that a test can compare the window with it. Built beside the
+// benchmarks; players never get it.
+//
+//   cpu_probe battle|build|dialog SECONDS [GRANNIES [FRAME.bmp]]
+#include <allegro.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "data_handler.h"
+#include "game.h"
+#include "gfx.h"
+#include "laid_stock.h"
+#include "main.h"
+
+namespace {
+
+void hold_crowd(game& g, size_t crowd, long tick) {
+    g.shield = full_shield;
+    g.time_left = g.battle_time;
+    for (granny& gr : g.grannies)
+        if (gr.state == 2) {
+            gr.x = static_cast<float>(1 + std::rand() % 60);
+            gr.state = 1;
+        }
+    while (g.grannies.size() < crowd) {
+        granny gr;
+        gr.x = static_cast<float>(1 + std::rand() % 400);
+        g.grannies.push_back(gr);
+    }
+    if (tick % 20 == 0) g.meteors.push_back(meteor(10 + std::rand() % 440, 60 + std::rand() % 370));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return 2;
+    const char* scene = argv[1];
+    double seconds = std::atof(argv[2]);
+    size_t crowd = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 200;
+    auto started = std::chrono::steady_clock::now();
+    setup();
+    {
+        game g;
+        lay_stock(g);
+        bool battle = std::strcmp(scene, "battle") == 0;
+        if (battle) {
+            g.level = 23;  // nobody comes on their own: the crowd is held here
+            g.reset(23);
+            lay_stock(g);
+            g.repulse_x = 32, g.repulse_y = 84, g.attract_x = 30, g.attract_y = 406;
+            g.mode = mode_battle;
+        } else if (std::strcmp(scene, "dialog") == 0) {
+            g.mode = mode_dialog;
+            g.scene = 0;
+            g.scene_step = 2;
+        }
+        auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        for (long tick = 0; !should_stop() && std::chrono::steady_clock::now() < end; tick++) {
+            wait_for_tick();
+            poll_mouse();
+            if (battle) hold_crowd(g, crowd, tick);
+            g.update();
+            draw(bDraw, &g);
+            gfx_update();
+            if (tick == 0)
+                std::printf("first frame %.0f ms after start\n",
+                            std::chrono::duration<double, std::milli>(
+                                std::chrono::steady_clock::now() - started)
+                                .count());
+        }
+        if (argc > 4) {
+            save_bitmap(argv[4], bDbuf, nullptr);
+            std::printf("frame saved\n");
+            std::fflush(stdout);
+            rest(5000);
+        }
+    }
+    cleanup();
+    return 0;
+}
+END_OF_MAIN()
