@@ -13,11 +13,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <utility>
 #include <vector>
 
 #include "game.h"
+#include "media_files.h"
 #include "gfx.h"
 
 #ifndef TOLLYBROOK_DATA_FROM_BIN
@@ -190,34 +192,22 @@ uint32_t little_endian(const unsigned char* p, int bytes) {
     return v;
 }
 
-const char* const bitmap_files[] = {
-    "/media/tile.bmp",    "/media/tile_low.bmp", "/media/tile_top.bmp", "/media/hole.bmp",
-    "/media/start.bmp",   "/media/you.bmp",      "/media/granny.bmp",   "/media/dialog.bmp",
-    "/media/castle.bmp",  "/media/chuck.bmp",    "/media/grannie.bmp",  "/media/flame0.bmp",
-    "/media/flame1.bmp",  "/media/flame2.bmp",   "/media/exp3.bmp",     "/media/exp2.bmp",
-    "/media/exp1.bmp",    "/media/exp0.bmp",
-};
-const char* const sample_files[] = {"/media/fire.wav", "/media/boom.wav", "/media/win.wav",
-                                    "/media/sel.wav"};
-
-const char* const other_media_files[] = {"/media/sliding.bmp", "/media/repulse.bmp",
-                                         "/media/attract.bmp", "/media/puree2.ttf",
-                                         "/media/nbk.mid"};
+// The path of a media file, looked up where absolute_path looks.
+const char* media_path(const media_file& m) {
+    char relative[64];
+    std::snprintf(relative, sizeof relative, "/media/%s", m.name);
+    return absolute_path(relative);
+}
 
 // Placeholders and silence keep the game going, but the player should hear
 // once where the files were looked for.
 void report_missing_media() {
-    int missing = 0, total = 0;
-    auto check = [&](const char* name) {
-        total++;
-        if (access(absolute_path(name), R_OK) != 0) missing++;
-    };
-    for (const char* name : bitmap_files) check(name);
-    for (const char* name : sample_files) check(name);
-    for (const char* name : other_media_files) check(name);
+    int missing = 0;
+    for (const media_file& m : media_files)
+        if (access(media_path(m), R_OK) != 0) missing++;
     if (missing)
-        std::fprintf(stderr, "tollybrook: %d of %d media files missing in %s\n", missing, total,
-                     media_folder().c_str());
+        std::fprintf(stderr, "tollybrook: %d of %d media files missing in %s\n", missing,
+                     static_cast<int>(std::size(media_files)), media_folder().c_str());
 }
 
 // Used when the game's own font is missing, so there is always text.
@@ -256,25 +246,25 @@ bool openable(const char* path, const char* instead) {
     return false;
 }
 
-// A media file beside the game through `load`, or nullptr; a file that is
-// there but cannot be used is refused aloud.
+// A media file through `load`, or nullptr; a file that is there but cannot
+// be used is refused aloud.
 template <class Media>
-Media* load_media(const char* relative, Media* (*load)(const char*), const char* unreadable,
+Media* load_media(const char* path, Media* (*load)(const char*), const char* unreadable,
                   const char* instead) {
-    const char* path = absolute_path(relative);
     if (!openable(path, instead)) return nullptr;
     Media* m = load(path);
     if (!m) refuse(path, unreadable, instead);
     return m;
 }
 
-BITMAP* load_picture(const char* relative) {
-    return load_media(relative, load_checked_bitmap, "not a plain uncompressed BMP picture",
-                      "using a placeholder");
+BITMAP* load_picture(const media_file& m) {
+    BITMAP* picture = load_media(media_path(m), load_checked_bitmap,
+                                 "not a plain uncompressed BMP picture", "using a placeholder");
+    return picture ? picture : filled_bitmap(m.placeholder_w, m.placeholder_h, m.r, m.g, m.b);
 }
 
-SAMPLE* load_effect(const char* relative) {
-    return load_media(relative, load_sample, "not a sound Allegro can read",
+SAMPLE* load_effect(const media_file& m) {
+    return load_media(media_path(m), load_sample, "not a sound Allegro can read",
                       "that effect stays silent");
 }
 
@@ -295,8 +285,8 @@ ALFONT_FONT* load_sized_font(const char* path) {
     return f;
 }
 
-ALFONT_FONT* load_text_font() {
-    ALFONT_FONT* f = load_sized_font(absolute_path("/media/puree2.ttf"));
+ALFONT_FONT* load_text_font(const media_file& m) {
+    ALFONT_FONT* f = load_sized_font(media_path(m));
     for (const char* path : fallback_fonts) {
         if (f) break;
         f = load_sized_font(path);
@@ -433,52 +423,68 @@ BITMAP* load_checked_bitmap(const char* path) {
     return load_bitmap(path, nullptr);
 }
 
+namespace {
+
+BITMAP** picture_table(media_table table) {
+    switch (table) {
+        case spec_tiles: return bSpecTiles;
+        case other_tiles: return bOtTiles;
+        case etc_pictures: return bEtc;
+        default: return nullptr;
+    }
+}
+
+// The strip holds the first three palette tiles side by side.
+void cut_tile_strip(const media_file& m) {
+    BITMAP* strip = load_picture(m);
+    for (int i = 0; i < 3; i++) {
+        bSpecTiles[m.slot + i] = create_bitmap(64, 64);
+        blit(strip, bSpecTiles[m.slot + i], 64 * i, 0, 0, 0, 64, 64);
+    }
+    destroy_bitmap(strip);
+}
+
+// Allegro's player trusts the tune's every length and its division, so it
+// only gets a tune that passed the check.
+MIDI* load_tune(const media_file& m) {
+    const char* path = media_path(m);
+    if (!openable(path, "playing no music")) return nullptr;
+    if (const char* why = midi_file_fault(path)) {
+        refuse(path, why, "playing no music");
+        return nullptr;
+    }
+    return load_midi(path);
+}
+
+void load_media_file(const media_file& m) {
+    switch (m.kind) {
+        case tile_strip: cut_tile_strip(m); break;
+        case picture: picture_table(m.table)[m.slot] = load_picture(m); break;
+        case text_font: fonts[0] = load_text_font(m); break;
+        case tune: music = load_tune(m); break;
+        case sound_effect: sfx[m.slot] = load_effect(m); break;
+    }
+}
+
+}  // namespace
+
 int load_data() {
     std::memset(bSpecTiles, 0, sizeof bSpecTiles);
     std::memset(bOtTiles, 0, sizeof bOtTiles);
     std::memset(bEtc, 0, sizeof bEtc);
     std::memset(fonts, 0, sizeof fonts);
+    music = nullptr;
     report_missing_media();
-
-    BITMAP* strip = load_picture("/media/sliding.bmp");
-    if (!strip) {
-        strip = create_bitmap(192, 64);
-        rectfill(strip, 0, 0, 192, 64, makecol(255, 0, 0));
-    }
-    for (int i = 0; i < 3; i++) {
-        bSpecTiles[i] = create_bitmap(64, 64);
-        blit(strip, bSpecTiles[i], 64 * i, 0, 0, 0, 64, 64);
-    }
-    bSpecTiles[3] = load_picture("/media/repulse.bmp");
-    bSpecTiles[4] = load_picture("/media/attract.bmp");
-    for (int i = 3; i < 5; i++)
-        if (!bSpecTiles[i]) bSpecTiles[i] = filled_bitmap(64, 64, 0, 255, 0);
-
-    int file = 0;
-    for (int i = 0; i < 4; i++) bOtTiles[i] = load_picture(bitmap_files[file++]);
-    for (int i = 0; i < 14; i++) bEtc[i] = load_picture(bitmap_files[file++]);
+    for (const media_file& m : media_files) load_media_file(m);
+    // The slots no file fills (bOtTiles 4, bEtc 14 and 15) hold placeholders too.
     fill_empty(bOtTiles, 5, 32, 0, 255, 255);
     fill_empty(bEtc, 16, 32, 50, 255, 255);
-    destroy_bitmap(strip);
 
-    fonts[0] = load_text_font();
     alfont_set_width_percent(fonts[0], text_font_width_percent);
     fh = alfont_get_font_height(fonts[0]);
-
-    // Allegro's player trusts the tune's every length and its division, so
-    // it only gets a tune that passed the check.
-    const char* tune = absolute_path("/media/nbk.mid");
-    music = nullptr;
-    if (openable(tune, "playing no music")) {
-        if (const char* why = midi_file_fault(tune))
-            refuse(tune, why, "playing no music");
-        else
-            music = load_midi(tune);
-    }
     // Without a MIDI driver there is nothing to play it on (and Allegro's
     // player would start a timer that may not exist).
     if (music && midi_driver && midi_driver->id != MIDI_NONE) play_midi(music, 1);
-    for (int i = 0; i < 4; i++) sfx[i] = load_effect(sample_files[i]);
     return 0;
 }
 

@@ -20,14 +20,7 @@ extern int fh;                 // its height in pixels
 extern MIDI* music;
 extern SAMPLE* sfx[4];
 
-// Indices into bEtc.
-enum {
-    start_picture = 0,
-    dialog_box_picture = 3,
-    castle_picture = 4,
-    granny_picture = 6,
-    meteor_pictures = 7,  // 3 flames then 4 explosion frames
-};
+#include "media_files.h"  // the slots of the tables, and the files that fill them
 
 const int text_font_size = 38;
 // The text font is drawn narrowed to this share of its width, so that the

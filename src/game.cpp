@@ -333,7 +333,7 @@ void game::erase_finished() {
 namespace {
 
 const int same_portrait = 0;  // the step keeps whoever spoke before
-const int you = 1, old_lady = 2, chuck = 5;
+const int you = portrait_you, old_lady = portrait_old_lady, chuck = portrait_chuck;
 
 // What a step does with a key, after it has moved to its next state.
 enum story_action {

@@ -35,17 +35,13 @@ if [ "$target" = scores ]; then
   printf '%9d\0' 1 2 3 4 5 6 7 8 9 10 11 > "$corpus/eleven"
   exec ./score_fuzz -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 "$corpus"
 fi
-# The first byte picks the loader: 0 picture, 1 sample, 2 tune, 3 font.
+# The first byte picks the media file, by its place in src/media_files.h.
+names=$(sed -n 's/^    {"\([^"]*\)".*/\1/p' "$root/src/media_files.h")
 for f in "$root"/build/media/*; do
   [ -f "$f" ] || continue
-  case $f in
-    *.bmp) kind='\x00' ;;
-    *.wav) kind='\x01' ;;
-    *.mid) kind='\x02' ;;
-    *.ttf) kind='\x03' ;;
-    *) continue ;;
-  esac
-  { printf "$kind"; cat "$f"; } > "$corpus/$(basename "$f")"
+  index=$(grep -n -x -F "$(basename "$f")" <<<"$names" | cut -d: -f1)
+  [ -n "$index" ] || continue
+  { printf "\\x$(printf %02x $((index - 1)))"; cat "$f"; } > "$corpus/$(basename "$f")"
 done
 exec ./media_fuzz -max_total_time="$seconds" -max_len=300000 -rss_limit_mb=4096 \
   -print_final_stats=1 "$corpus"

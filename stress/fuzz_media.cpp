@@ -1,6 +1,6 @@
 // libFuzzer target: the media loaders the game trusts with its files. The
-// first byte picks the kind (picture, sample, tune, font), the rest is the
-// file. A picture goes through the game's header check first and a tune
+// first byte picks one of the game's media files (and so its kind), the rest
+// is the file. A picture goes through the game's header check first and a tune
 // through its MIDI check, as in load_data; a font that loads is also drawn
 // with, at the game's size when it takes it. Built by stress/fuzz.sh.
 #include <allegro.h>
@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "alfont.h"
 #include "data_handler.h"
@@ -15,8 +16,6 @@
 
 namespace {
 
-const char* const file_names[] = {"fuzz-media.bmp", "fuzz-media.wav", "fuzz-media.mid",
-                                  "fuzz-media.ttf"};
 BITMAP* canvas = nullptr;
 
 bool write_file(const char* path, const uint8_t* data, size_t size) {
@@ -37,23 +36,24 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    int kind = data[0] % 4;
-    const char* path = file_names[kind];
+    const media_file& m = media_files[data[0] % std::size(media_files)];
+    const char* path = m.name;
     if (!write_file(path, data + 1, size - 1)) std::abort();
-    switch (kind) {
-        case 0:
+    switch (m.kind) {
+        case tile_strip:
+        case picture:
             if (BITMAP* b = load_checked_bitmap(path)) {
                 draw_sprite(canvas, b, 10, 10);
                 destroy_bitmap(b);
             }
             break;
-        case 1:
+        case sound_effect:
             destroy_sample(load_sample(path));
             break;
-        case 2:
+        case tune:
             if (!midi_fault(data + 1, size - 1)) destroy_midi(load_midi(path));
             break;
-        case 3:
+        case text_font:
             if (ALFONT_FONT* f = alfont_load_font(path)) {
                 alfont_set_font_size(f, 38);
                 alfont_textout_aa_ex(canvas, f, "Shield Strength: 666 gjpqy", 5, 5, 0, -1);

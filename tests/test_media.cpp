@@ -194,12 +194,11 @@ TEST_F(MediaFolder, PicturesAreCutOrderedAndBadOnesReplaced) {
     // attract.bmp is missing.
 
     // Every other picture gets a width of its own, so the order shows.
-    const char* const others[] = {"tile.bmp",   "tile_low.bmp", "tile_top.bmp", "hole.bmp",
-                                  "start.bmp",  "you.bmp",      "granny.bmp",   "dialog.bmp",
-                                  "castle.bmp", "chuck.bmp",    "grannie.bmp",  "flame0.bmp",
-                                  "flame1.bmp", "flame2.bmp",   "exp3.bmp",     "exp2.bmp",
-                                  "exp1.bmp",   "exp0.bmp"};
-    for (int i = 0; i < 18; i++) save_solid_bmp(file(others[i]), 40 + i, 8, makecol(8, 8, 8));
+    int width = 40;
+    for (const media_file& m : media_files)
+        if (m.kind == picture && m.table != spec_tiles)
+            save_solid_bmp(file(m.name), width++, 8, makecol(8, 8, 8));
+    ASSERT_EQ(width, 40 + 18) << "four ground tiles and fourteen other pictures";
     // Bad files become placeholders: noise, a header cut short, nothing at all.
     write_file(file("flame1.bmp"), "BM" + noise(3000, 1));
     std::string castle = file_bytes(dir + "/castle.bmp");
