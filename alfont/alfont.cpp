@@ -16,20 +16,20 @@
 
 namespace {
 
-constexpr int kDefaultSize = 16;
-constexpr int kMaxSize = 2048;
-constexpr int kFirstGlyph = 32;   // space
-constexpr int kEndGlyph = 127;    // DEL and above draw nothing
-constexpr int kGlyphSlots = 128;
+constexpr int default_size = 16;
+constexpr int max_size = 2048;
+constexpr int first_glyph = 32;   // space
+constexpr int end_glyph = 127;    // DEL and above draw nothing
+constexpr int glyph_slots = 128;
 // No glyph may be larger than this many line heights either way: a face
 // whose line metrics are tiny next to its outlines would otherwise be
 // scaled up until each glyph bitmap takes gigabytes.
-constexpr int kGlyphBound = 4;
+constexpr int glyph_bound = 4;
 
 // One rasterised character: an 8-bit coverage map (row-major, w * h) and the
 // metrics to place it. The map's top-left pixel goes at
 // (pen + left, baseline - top).
-struct Glyph {
+struct glyph {
     bool ready = false;
     int left = 0;
     int top = 0;
@@ -39,41 +39,41 @@ struct Glyph {
     std::vector<unsigned char> coverage;
 };
 
-struct SizeCache {
+struct size_cache {
     int ascent = 0;  // top of line to baseline, in pixels
-    Glyph glyphs[kGlyphSlots];
+    glyph glyphs[glyph_slots];
 };
 
-FT_Library g_library = nullptr;
-int g_users = 0;  // alfont_init calls not yet matched by alfont_exit
-unsigned long g_glyphs_rendered = 0;
+FT_Library library = nullptr;
+int init_count = 0;  // alfont_init calls not yet matched by alfont_exit
+unsigned long glyphs_rendered = 0;
 
 }  // namespace
 
 struct ALFONT_FONT {
     FT_Face face = nullptr;
-    int size = kDefaultSize;
+    int size = default_size;
     int face_size = 0;  // size the FreeType face is currently scaled to
     int width_percent = 100;  // narrowing of every glyph
     // Ascender and descender (negative) in font units, and units per em.
     long ascender = 0;
     long descender = 0;
     long units_per_em = 0;
-    std::map<int, std::unique_ptr<SizeCache>> caches;
-    SizeCache *current = nullptr;  // cache for `size`
+    std::map<int, std::unique_ptr<size_cache>> caches;
+    size_cache *current = nullptr;  // cache for `size`
 };
 
 namespace {
 
-std::set<ALFONT_FONT *> g_fonts;  // live fonts, released on alfont_exit
+std::set<ALFONT_FONT *> live_fonts;  // live fonts, released on alfont_exit
 
-SizeCache &cache_for_size(ALFONT_FONT *f)
+size_cache &cache_for_size(ALFONT_FONT *f)
 {
     if (f->current)
         return *f->current;
-    std::unique_ptr<SizeCache> &slot = f->caches[f->size];
+    std::unique_ptr<size_cache> &slot = f->caches[f->size];
     if (!slot) {
-        slot = std::make_unique<SizeCache>();
+        slot = std::make_unique<size_cache>();
         double span = double(f->ascender - f->descender);
         slot->ascent = int(std::lround(f->size * f->ascender / span));
     }
@@ -104,17 +104,17 @@ bool scale_face(ALFONT_FONT *f)
 }
 
 // Whether the face's glyph box, scaled so its line spans `size` pixels,
-// stays within kGlyphBound line heights in both directions.
+// stays within glyph_bound line heights in both directions.
 bool glyphs_fit(const ALFONT_FONT *f, int size)
 {
     const FT_BBox &box = f->face->bbox;
     double span = double(f->ascender - f->descender);
-    double limit = double(kGlyphBound) * size;
+    double limit = double(glyph_bound) * size;
     return double(box.xMax - box.xMin) * size / span <= limit &&
            double(box.yMax - box.yMin) * size / span <= limit;
 }
 
-void rasterise(ALFONT_FONT *f, Glyph &g, unsigned char c)
+void rasterise(ALFONT_FONT *f, glyph &g, unsigned char c)
 {
     g.ready = true;  // a glyph that fails to render stays blank; never retried
     if (!scale_face(f))
@@ -124,12 +124,12 @@ void rasterise(ALFONT_FONT *f, Glyph &g, unsigned char c)
         return;
     FT_GlyphSlot slot = f->face->glyph;
     // The face's box may lie: measure this outline before it is rendered.
-    const long bound = 64L * kGlyphBound * f->size;  // 26.6 pixels
+    const long bound = 64L * glyph_bound * f->size;  // 26.6 pixels
     if (slot->metrics.width > bound || slot->metrics.height > bound)
         return;
     if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
         return;
-    ++g_glyphs_rendered;
+    ++glyphs_rendered;
 
     g.advance = int((slot->advance.x + 32) >> 6);
     const FT_Bitmap &bm = slot->bitmap;
@@ -153,11 +153,11 @@ void rasterise(ALFONT_FONT *f, Glyph &g, unsigned char c)
     }
 }
 
-const Glyph *glyph_for(ALFONT_FONT *f, SizeCache &sc, unsigned char c)
+const glyph *glyph_for(ALFONT_FONT *f, size_cache &sc, unsigned char c)
 {
-    if (c < kFirstGlyph || c >= kEndGlyph)
+    if (c < first_glyph || c >= end_glyph)
         return nullptr;
-    Glyph &g = sc.glyphs[c];
+    glyph &g = sc.glyphs[c];
     if (!g.ready)
         rasterise(f, g, c);
     return &g;
@@ -165,10 +165,10 @@ const Glyph *glyph_for(ALFONT_FONT *f, SizeCache &sc, unsigned char c)
 
 long long text_length(ALFONT_FONT *f, const char *s)
 {
-    SizeCache &sc = cache_for_size(f);
+    size_cache &sc = cache_for_size(f);
     long long w = 0;
     for (const unsigned char *p = (const unsigned char *)s; *p; ++p)
-        if (const Glyph *g = glyph_for(f, sc, *p))
+        if (const glyph *g = glyph_for(f, sc, *p))
             w += g->advance;
     return w;
 }
@@ -239,7 +239,7 @@ struct Span {
     int x0, y0, x1, y1;  // bitmap coordinates, x1/y1 exclusive
 };
 
-bool visible_span(const Glyph &g, long long gx, long long gy, const Area &area,
+bool visible_span(const glyph &g, long long gx, long long gy, const Area &area,
                   Span &out)
 {
     long long x0 = std::max<long long>(gx, area.l);
@@ -253,7 +253,7 @@ bool visible_span(const Glyph &g, long long gx, long long gy, const Area &area,
 }
 
 template <class Px>
-void blend_memory(BITMAP *bmp, const Glyph &g, long long gx, long long gy,
+void blend_memory(BITMAP *bmp, const glyph &g, long long gx, long long gy,
                   const Area &area, int color)
 {
     Span s;
@@ -282,7 +282,7 @@ void blend_memory(BITMAP *bmp, const Glyph &g, long long gx, long long gy,
 
 // Any other bitmap (video, system, or an unusual depth): through Allegro's
 // own pixel calls.
-void blend_generic(BITMAP *bmp, const Glyph &g, long long gx, long long gy,
+void blend_generic(BITMAP *bmp, const glyph &g, long long gx, long long gy,
                    const Area &area, int color)
 {
     Span s;
@@ -312,7 +312,7 @@ void blend_generic(BITMAP *bmp, const Glyph &g, long long gx, long long gy,
     }
 }
 
-using BlendFn = void (*)(BITMAP *, const Glyph &, long long, long long,
+using BlendFn = void (*)(BITMAP *, const glyph &, long long, long long,
                          const Area &, int);
 
 BlendFn blender_for(BITMAP *bmp)
@@ -335,7 +335,7 @@ void draw_text(BITMAP *bmp, ALFONT_FONT *f, const char *s, long long x,
     const Area area = drawable_area(bmp);
     if (area.empty())
         return;
-    SizeCache &sc = cache_for_size(f);
+    size_cache &sc = cache_for_size(f);
 
     if (backg != -1 && width > 0) {
         long long l = std::max<long long>(x, area.l);
@@ -350,7 +350,7 @@ void draw_text(BITMAP *bmp, ALFONT_FONT *f, const char *s, long long x,
     const long long baseline = y + sc.ascent;
     long long pen = x;
     for (const unsigned char *p = (const unsigned char *)s; *p; ++p) {
-        const Glyph *g = glyph_for(f, sc, *p);
+        const glyph *g = glyph_for(f, sc, *p);
         if (!g)
             continue;
         if (g->w > 0)
@@ -363,34 +363,34 @@ void draw_text(BITMAP *bmp, ALFONT_FONT *f, const char *s, long long x,
 
 int alfont_init(void)
 {
-    if (g_users == 0 && FT_Init_FreeType(&g_library) != 0) {
-        g_library = nullptr;
+    if (init_count == 0 && FT_Init_FreeType(&library) != 0) {
+        library = nullptr;
         return -1;
     }
-    ++g_users;
+    ++init_count;
     return 0;
 }
 
 void alfont_exit(void)
 {
-    if (g_users == 0 || --g_users > 0)
+    if (init_count == 0 || --init_count > 0)
         return;
-    for (ALFONT_FONT *f : g_fonts) {
+    for (ALFONT_FONT *f : live_fonts) {
         FT_Done_Face(f->face);
         f->face = nullptr;
         f->face_size = 0;
     }
-    g_fonts.clear();
-    FT_Done_FreeType(g_library);
-    g_library = nullptr;
+    live_fonts.clear();
+    FT_Done_FreeType(library);
+    library = nullptr;
 }
 
 ALFONT_FONT *alfont_load_font(const char *filepathname)
 {
-    if (!g_library || !filepathname)
+    if (!library || !filepathname)
         return nullptr;
     FT_Face face = nullptr;
-    if (FT_New_Face(g_library, filepathname, 0, &face) != 0)
+    if (FT_New_Face(library, filepathname, 0, &face) != 0)
         return nullptr;
     if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
         FT_Done_Face(face);
@@ -416,13 +416,13 @@ ALFONT_FONT *alfont_load_font(const char *filepathname)
         FT_Done_Face(face);
         return nullptr;
     }
-    g_fonts.insert(f.get());
+    live_fonts.insert(f.get());
     return f.release();
 }
 
 int alfont_set_font_size(ALFONT_FONT *f, int h)
 {
-    if (!f || h < 1 || h > kMaxSize || (f->face && !glyphs_fit(f, h)))
+    if (!f || h < 1 || h > max_size || (f->face && !glyphs_fit(f, h)))
         return -1;
     if (h != f->size) {
         f->size = h;
@@ -479,7 +479,7 @@ void alfont_destroy_font(ALFONT_FONT *f)
 {
     if (!f)
         return;
-    g_fonts.erase(f);
+    live_fonts.erase(f);
     if (f->face)
         FT_Done_Face(f->face);
     delete f;
@@ -487,5 +487,5 @@ void alfont_destroy_font(ALFONT_FONT *f)
 
 unsigned long alfont_glyphs_rendered(void)
 {
-    return g_glyphs_rendered;
+    return glyphs_rendered;
 }
