@@ -19,13 +19,6 @@ const char* const file_names[] = {"fuzz-media.bmp", "fuzz-media.wav", "fuzz-medi
                                   "fuzz-media.ttf"};
 BITMAP* canvas = nullptr;
 
-bool write_file(const char* path, const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(path, "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -39,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     int kind = data[0] % 4;
     const char* path = file_names[kind];
-    if (!write_file(path, data + 1, size - 1)) std::abort();
+    if (!write_bytes(path, std::string(reinterpret_cast<const char*>(data) + 1, size - 1))) std::abort();
     switch (kind) {
         case 0:
             if (BITMAP* b = load_checked_bitmap(path)) {

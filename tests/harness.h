@@ -5,20 +5,24 @@
 #include <string>
 #include <vector>
 
+#include "headless.h"
+
 class game;
 
-// Points screen, bDraw and gfx_driver at a 640x480 memory stand-in.
-void use_standin_screen();
 // Removes hi.dat beside the test program.
 void remove_score_file();
 // The path of hi.dat beside the test program.
 const char* score_file_path();
-// The whole content of a file; empty when it cannot be read.
-std::string file_bytes(const std::string& path);
 // Forgets every key and button, and any press waiting in the buffer.
 void release_input();
 // One tick of the main loop's work: update, draw, present.
 void tick(game& g);
+
+// With the text library started: puts a system face at the game's text
+// size (38) in fonts[0] and fh, keeping the game's; fonts[0] is null when
+// the face is not installed. restore_game_font() puts the game's back.
+void use_system_font();
+void restore_game_font();
 
 // Effects the game asked for since the last clear.
 extern std::vector<int> sounds_played;
