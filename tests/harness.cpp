@@ -57,6 +57,29 @@ void restore_game_font() {
     fh = game_fh;
 }
 
+bool load_built_media() {
+    std::string media = absolute_path("/media");
+    std::string built = absolute_path("/../media");
+    bool linked = access(media.c_str(), F_OK) != 0 && symlink(built.c_str(), media.c_str()) == 0;
+    load_data();
+    if (linked) unlink(media.c_str());
+    return linked;
+}
+
+BITMAP* present_through_back_buffer() {
+    BITMAP* back = create_bitmap(640, 480);
+    bDbuf = bDraw = back;
+    gfx_setup(GFX_PAGE_BACKBUFFER, 640, 480, 16);
+    return back;
+}
+
+void draw_on_screen_again(BITMAP* back) {
+    gfx_setup(GFX_PAGE_NONE, 640, 480, 16);
+    bDbuf = nullptr;
+    bDraw = screen;
+    destroy_bitmap(back);
+}
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // Headless, "beside the program" means the working folder: make that the

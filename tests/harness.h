@@ -24,5 +24,17 @@ void tick(game& g);
 void use_system_font();
 void restore_game_font();
 
+// Loads the media tables, with the build's media folder linked beside the
+// tests for the load when nothing is there already; true when it was linked.
+bool load_built_media();
+
+// Draws into a new 640x480 back buffer that the page manager presents onto
+// the stand-in screen, as in the game, and returns it.
+BITMAP* present_through_back_buffer();
+// Presenting does nothing again and drawing goes straight to the screen; the
+// buffer is freed. The page manager's mode is left non-zero, to show it was
+// set up in this process.
+void draw_on_screen_again(BITMAP* back);
+
 // Effects the game asked for since the last clear.
 extern std::vector<int> sounds_played;

@@ -344,10 +344,8 @@ TEST_F(ScoreScreen, SortsDescendingAndDropsRepeats) {
 
 TEST_F(ScoreScreen, EnterHeldClosesItAtTheFirstFrameUnpresented) {
     // A back buffer between the drawing and the screen shows what is presented.
-    BITMAP* back = create_bitmap(640, 480);
+    BITMAP* back = present_through_back_buffer();
     clear_to_color(back, blue());
-    bDbuf = bDraw = back;
-    gfx_setup(GFX_PAGE_BACKBUFFER, 640, 480, 16);
     {
         game g;
         g.score = 35;
@@ -363,10 +361,7 @@ TEST_F(ScoreScreen, EnterHeldClosesItAtTheFirstFrameUnpresented) {
     for (int y = 0; y < 480; y++)
         for (int x = 0; x < 640; x++) changed += getpixel(screen, x, y) != blue();
     EXPECT_EQ(changed, 0) << "the closing frame was presented";
-    gfx_setup(0, 640, 480, 16);
-    bDbuf = nullptr;
-    bDraw = screen;
-    destroy_bitmap(back);
+    draw_on_screen_again(back);
 }
 
 TEST_F(ScoreScreen, EscapeHeldEndsItBeforeAnyFrame) {
@@ -386,9 +381,7 @@ TEST_F(ScoreScreen, EscapeHeldEndsItBeforeAnyFrame) {
 }
 
 TEST_F(ScoreScreen, EachWayOutEndsARunningScreen) {
-    BITMAP* back = create_bitmap(640, 480);
-    bDbuf = bDraw = back;
-    gfx_setup(GFX_PAGE_BACKBUFFER, 640, 480, 16);
+    BITMAP* back = present_through_back_buffer();
     const struct {
         const char* name;
         std::function<void()> leave;
@@ -409,10 +402,7 @@ TEST_F(ScoreScreen, EachWayOutEndsARunningScreen) {
         close_button_pressed = 0;
         stop_signal = 0;
     }
-    gfx_setup(0, 640, 480, 16);
-    bDbuf = nullptr;
-    bDraw = screen;
-    destroy_bitmap(back);
+    draw_on_screen_again(back);
 }
 
 TEST_F(ScoreScreen, FirstRunWithThirtyFiveShowsItSeventhAndDropsZero) {
