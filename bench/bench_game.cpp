@@ -12,22 +12,18 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
-#include "alfont.h"
 #include "data_handler.h"
 #include "game.h"
 #include "gfx.h"
+#include "headless.h"
 #include "laid_stock.h"
 
 namespace {
@@ -44,7 +40,6 @@ const double linear_slack = 2.0;
 const int repetitions = 7;
 const double seconds_per_repetition = 0.03;  // of median ticks, some 15 times that in wall time
 
-GFX_DRIVER standin_driver;
 BITMAP* back_buffer;
 
 // Positions and speeds come from a fixed sequence, so every run times the
@@ -317,41 +312,15 @@ int judge(const std::map<std::string, double>& median_ms, bool check_growth) {
     return missed;
 }
 
-// Headless, Allegro takes "beside the executable" to mean the working
-// directory. Work from the benchmark's own folder, whose media holds the
-// pictures and the font only: without a sound system Allegro cannot start
-// the tune that load_data would find in the program's folder.
-void work_beside_the_benchmark() {
-    char self[4096];
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) return;
-    self[length] = '\0';
-    char* slash = std::strrchr(self, '/');
-    if (slash) *slash = '\0';
-    if (chdir(self) != 0) std::perror("tollybrook_bench: chdir");
-}
-
-void start_headless() {
-    work_beside_the_benchmark();
-    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
-        std::fprintf(stderr, "tollybrook_bench: cannot start Allegro headless\n");
-        std::exit(1);
-    }
-    set_color_depth(16);
-    standin_driver.w = 640;
-    standin_driver.h = 480;
-    gfx_driver = &standin_driver;
-    screen = create_bitmap(640, 480);
-    back_buffer = create_bitmap(640, 480);
-    bDbuf = bDraw = back_buffer;
-    alfont_init();
+// Works from the benchmark's own folder, whose media holds the pictures and
+// the font only: without a sound system Allegro cannot start the tune that
+// load_data would find in the program's folder.
+void start_with_media() {
+    if (!work_in_own_folder(nullptr, false)) std::perror("tollybrook_bench: chdir");
+    if (!start_headless(true, true)) std::exit(1);
+    back_buffer = bDbuf;
     bool real_art = exists(absolute_path("/media/tile.bmp"));
     bool real_font = exists(absolute_path("/media/puree2.ttf"));
-    load_data();
-    if (!fonts[0]) {
-        std::fprintf(stderr, "tollybrook_bench: no font to draw with\n");
-        std::exit(1);
-    }
     std::printf("media: %s, %s\n", real_art ? "the game's art" : "placeholder pictures",
                 real_font ? "the game's font" : "a system font");
 }
@@ -370,7 +339,7 @@ void add(const std::string& name, const std::function<void(benchmark::State&)>& 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    start_headless();
+    start_with_media();
 
     add("build/full_grid", bench_build);
     for (int grannies : {0, 50, 200, 1000})

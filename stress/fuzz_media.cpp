@@ -18,13 +18,6 @@ namespace {
 
 BITMAP* canvas = nullptr;
 
-bool write_file(const char* path, const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(path, "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -38,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const media_file& m = media_files[data[0] % std::size(media_files)];
     const char* path = m.name;
-    if (!write_file(path, data + 1, size - 1)) std::abort();
+    if (!write_bytes(path, std::string(reinterpret_cast<const char*>(data) + 1, size - 1))) std::abort();
     switch (m.kind) {
         case tile_strip:
         case picture:

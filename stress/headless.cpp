@@ -16,11 +16,23 @@ GFX_DRIVER standin_driver;
 bool media_loaded = false;
 }  // namespace
 
+void use_standin_screen() {
+    standin_driver.w = 640;
+    standin_driver.h = 480;
+    gfx_driver = &standin_driver;
+    if (!screen) screen = create_bitmap(640, 480);
+    bDraw = screen;
+}
+
 bool work_in_own_folder(const char* name, bool with_art) {
     namespace fs = std::filesystem;
     std::error_code err;
     fs::path program = fs::read_symlink("/proc/self/exe", err);
     if (err) return false;
+    if (!name) {
+        fs::current_path(program.parent_path(), err);
+        return !err;
+    }
     fs::path folder = program.parent_path() / name;
     fs::create_directories(folder / "media", err);
     if (err) return false;
@@ -40,17 +52,14 @@ bool work_in_own_folder(const char* name, bool with_art) {
     return true;
 }
 
-bool start_headless(bool with_media) {
+bool start_headless(bool with_media, bool with_back_buffer) {
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
         std::fprintf(stderr, "cannot start Allegro headless\n");
         return false;
     }
     set_color_depth(16);
-    standin_driver.w = 640;
-    standin_driver.h = 480;
-    gfx_driver = &standin_driver;
-    screen = create_bitmap(640, 480);
-    bDraw = screen;
+    use_standin_screen();
+    if (with_back_buffer) bDbuf = bDraw = create_bitmap(640, 480);
     if (!with_media) return true;
     alfont_init();
     load_data();
@@ -68,4 +77,38 @@ void stop_headless() {
         alfont_exit();
         media_loaded = false;
     }
+}
+
+bool read_bytes(const std::string& path, std::string* bytes) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    bytes->clear();
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes->append(chunk, n);
+    std::fclose(f);
+    return true;
+}
+
+std::string file_bytes(const std::string& path) {
+    std::string bytes;
+    read_bytes(path, &bytes);
+    return bytes;
+}
+
+bool write_bytes(const std::string& path, const std::string& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool whole = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && whole;
+}
+
+std::string records(const std::vector<int>& values) {
+    std::string out;
+    for (int v : values) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%9d", v);
+        out += std::string(text, 9) + '\0';
+    }
+    return out;
 }

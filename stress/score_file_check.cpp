@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "data_handler.h"
 #include "game.h"
+#include "headless.h"
 
 namespace {
 
@@ -17,19 +16,6 @@ const size_t most_records = 10;
 const size_t most_read = 1000;
 
 std::string score_path() { return absolute_path("hi.dat"); }
-
-bool write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
-bool read_file(const std::string& path, std::string* bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
-}
 
 // A record as the game writes it: the "%9d" text of its own value, then a zero byte.
 bool well_formed(const std::string& record) {
@@ -66,7 +52,7 @@ size_t load_and_save() {
 std::string check_score_round_trip(const std::string& bytes) {
     std::string path = score_path();
     std::remove((path + ".new").c_str());
-    if (!write_file(path, bytes)) return "cannot write the test's hi.dat at " + path;
+    if (!write_bytes(path, bytes)) return "cannot write the test's hi.dat at " + path;
 
     // The game reads a bounded number of records; more than ten it ranks,
     // best first and one of each value, so the ten it keeps are the best.
@@ -78,7 +64,7 @@ std::string check_score_round_trip(const std::string& bytes) {
                std::to_string(bytes.size()) + " bytes";
 
     std::string saved;
-    if (!read_file(path, &saved)) return "hi.dat is gone after saving";
+    if (!read_bytes(path, &saved)) return "hi.dat is gone after saving";
     size_t records = std::min(loaded, most_records);
     if (saved.size() != records * record_size)
         return "saved " + std::to_string(saved.size()) + " bytes for " + std::to_string(records) +
@@ -103,6 +89,6 @@ std::string check_score_round_trip(const std::string& bytes) {
     // What the game wrote, it reads back and writes again the same.
     load_and_save();
     std::string again;
-    if (!read_file(path, &again) || again != saved) return "a second round changed the saved table";
+    if (!read_bytes(path, &again) || again != saved) return "a second round changed the saved table";
     return "";
 }

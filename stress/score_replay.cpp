@@ -2,8 +2,6 @@
 // fuzzer, so every build checks them, with or without clang. Files named
 // on the command line (a fuzzer's finds, say) are replayed as well.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -52,22 +50,9 @@ std::vector<seed> corrupt_tables() {
                                                  record(" - 5") + "\xff\xfe\xfd\xfc\xfb\xfa\xf9\xf8\xf7\xf6"});
     seeds.push_back({"white space and leading zeros",
                      std::string("\t\n\v\f\r  12", 9) + '\0' + record("000000042") + record("-0")});
-    std::string eleven;
-    for (int i = 0; i < 11; i++) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%9d", 100 - 10 * i);
-        eleven += record(text);
-    }
-    seeds.push_back({"eleven records", eleven});
+    seeds.push_back({"eleven records", records({100, 90, 80, 70, 60, 50, 40, 30, 20, 10, 0})});
     seeds.push_back({"a record and a half", record("       90") + "     "});
     return seeds;
-}
-
-bool read_file(const char* path, std::string* bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
 }
 
 }  // namespace
@@ -76,7 +61,7 @@ int main(int argc, char** argv) {
     std::vector<seed> seeds = corrupt_tables();
     for (int i = 1; i < argc; i++) {
         seed s{argv[i], ""};
-        if (!read_file(argv[i], &s.bytes)) {
+        if (!read_bytes(argv[i], &s.bytes)) {
             std::fprintf(stderr, "cannot read %s\n", argv[i]);
             return 1;
         }

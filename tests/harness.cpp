@@ -2,29 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include <unistd.h>
 
+#include "alfont.h"
 #include "data_handler.h"
 #include "game.h"
 #include "gfx.h"
 
 std::vector<int> sounds_played;
 
-static GFX_DRIVER standin_driver;
-
-void use_standin_screen() {
-    standin_driver.w = 640;
-    standin_driver.h = 480;
-    gfx_driver = &standin_driver;
-    if (!screen) screen = create_bitmap(640, 480);
-    bDraw = screen;
-}
+namespace {
+ALFONT_FONT* game_font = nullptr;
+int game_fh = 0;
+}  // namespace
 
 const char* score_file_path() {
     static std::string path;
@@ -35,16 +29,6 @@ const char* score_file_path() {
 void remove_score_file() {
     std::string path = score_file_path();
     std::remove(path.c_str());
-}
-
-std::string file_bytes(const std::string& path) {
-    std::string bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        int c;
-        while ((c = std::fgetc(f)) != EOF) bytes += static_cast<char>(c);
-        std::fclose(f);
-    }
-    return bytes;
 }
 
 void release_input() {
@@ -59,30 +43,54 @@ void tick(game& g) {
     gfx_update();
 }
 
+void use_system_font() {
+    game_font = fonts[0];
+    game_fh = fh;
+    fonts[0] = alfont_load_font("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+    if (fonts[0]) alfont_set_font_size(fonts[0], 38);
+    fh = 38;
+}
+
+void restore_game_font() {
+    if (fonts[0]) alfont_destroy_font(fonts[0]);
+    fonts[0] = game_font;
+    fh = game_fh;
+}
+
+bool load_built_media() {
+    std::string media = absolute_path("/media");
+    std::string built = absolute_path("/../media");
+    bool linked = access(media.c_str(), F_OK) != 0 && symlink(built.c_str(), media.c_str()) == 0;
+    load_data();
+    if (linked) unlink(media.c_str());
+    return linked;
+}
+
+BITMAP* present_through_back_buffer() {
+    BITMAP* back = create_bitmap(640, 480);
+    bDbuf = bDraw = back;
+    gfx_setup(GFX_PAGE_BACKBUFFER, 640, 480, 16);
+    return back;
+}
+
+void draw_on_screen_again(BITMAP* back) {
+    gfx_setup(GFX_PAGE_NONE, 640, 480, 16);
+    bDbuf = nullptr;
+    bDraw = screen;
+    destroy_bitmap(back);
+}
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // Headless, "beside the program" means the working folder: make that the
     // program's own folder, so hi.dat and media never land in the source tree.
-    char self[4096];
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length > 0) {
-        self[length] = 0;
-        if (char* slash = std::strrchr(self, '/')) {
-            *slash = 0;
-            if (chdir(self) != 0) std::perror("chdir");
-        }
-    }
+    if (!work_in_own_folder(nullptr, false)) std::perror("chdir");
     // Media come from beside the test program only, whatever is installed.
     if (char* here = getcwd(nullptr, 0)) {
         setenv("TOLLYBROOK_DATA", (std::string(here) + "/media").c_str(), 0);
         std::free(here);
     }
-    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
-        std::fprintf(stderr, "cannot start Allegro headless\n");
-        return 1;
-    }
-    set_color_depth(16);
+    if (!start_headless(false)) return 1;
     on_play = [](int index) { sounds_played.push_back(index); };
-    use_standin_screen();
     return RUN_ALL_TESTS();
 }

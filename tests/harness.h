@@ -5,20 +5,36 @@
 #include <string>
 #include <vector>
 
+#include "headless.h"
+
 class game;
 
-// Points screen, bDraw and gfx_driver at a 640x480 memory stand-in.
-void use_standin_screen();
 // Removes hi.dat beside the test program.
 void remove_score_file();
 // The path of hi.dat beside the test program.
 const char* score_file_path();
-// The whole content of a file; empty when it cannot be read.
-std::string file_bytes(const std::string& path);
 // Forgets every key and button, and any press waiting in the buffer.
 void release_input();
 // One tick of the main loop's work: update, draw, present.
 void tick(game& g);
+
+// With the text library started: puts a system face at the game's text
+// size (38) in fonts[0] and fh, keeping the game's; fonts[0] is null when
+// the face is not installed. restore_game_font() puts the game's back.
+void use_system_font();
+void restore_game_font();
+
+// Loads the media tables, with the build's media folder linked beside the
+// tests for the load when nothing is there already; true when it was linked.
+bool load_built_media();
+
+// Draws into a new 640x480 back buffer that the page manager presents onto
+// the stand-in screen, as in the game, and returns it.
+BITMAP* present_through_back_buffer();
+// Presenting does nothing again and drawing goes straight to the screen; the
+// buffer is freed. The page manager's mode is left non-zero, to show it was
+// set up in this process.
+void draw_on_screen_again(BITMAP* back);
 
 // Effects the game asked for since the last clear.
 extern std::vector<int> sounds_played;

@@ -183,17 +183,10 @@ protected:
         on_play = nullptr;
         // Drawn into a back buffer and presented, as in the game: only what
         // changed is repainted and sent.
-        back = create_bitmap(640, 480);
-        bDbuf = bDraw = back;
-        gfx_setup(GFX_PAGE_BACKBUFFER, 640, 480, 16);
+        back = present_through_back_buffer();
     }
     void TearDown() override {
-        // Presenting does nothing again; the mode is left non-zero to show
-        // the page manager was set up in this process.
-        gfx_setup(GFX_PAGE_NONE, 640, 480, 16);
-        bDbuf = nullptr;
-        bDraw = screen;
-        destroy_bitmap(back);
+        draw_on_screen_again(back);
         on_play = listener;
         unload_data();  // leaves every table empty for the tests after this one
         alfont_exit();

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
 
 #include "alfont.h"
 #include "data_handler.h"
@@ -125,27 +124,16 @@ protected:
         remove_score_file();
         release_input();
         alfont_init();
-        std::string media = absolute_path("/media");
-        std::string built = absolute_path("/../media");
-        bool linked = access(media.c_str(), F_OK) != 0 && symlink(built.c_str(), media.c_str()) == 0;
-        load_data();
-        if (linked) unlink(media.c_str());
+        load_built_media();
         ASSERT_NE(fonts[0], nullptr);
         listener = on_play;
         on_play = nullptr;
-        back = create_bitmap(640, 480);
         want = create_bitmap(640, 480);
         clear_to_color(screen, 0);
-        bDbuf = bDraw = back;
-        gfx_setup(GFX_PAGE_BACKBUFFER, 640, 480, 16);
+        back = present_through_back_buffer();
     }
     void TearDown() override {
-        // Presenting does nothing again; the mode is left non-zero to show
-        // the page manager was set up in this process.
-        gfx_setup(GFX_PAGE_NONE, 640, 480, 16);
-        bDbuf = nullptr;
-        bDraw = screen;
-        destroy_bitmap(back);
+        draw_on_screen_again(back);
         destroy_bitmap(want);
         on_play = listener;
         unload_data();

@@ -52,37 +52,14 @@ bool is_there(const std::string& p) {
 }
 
 void write_file_at(const std::string& where, const std::string& bytes) {
-    FILE* f = std::fopen(where.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << where;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    ASSERT_TRUE(write_bytes(where, bytes)) << where;
 }
 void write_file(const std::string& bytes) { write_file_at(path(), bytes); }
 
-bool read_file_at(const std::string& where, std::string* bytes) {
-    FILE* f = std::fopen(where.c_str(), "rb");
-    if (!f) return false;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes->append(chunk, n);
-    std::fclose(f);
-    return true;
-}
 std::string read_file() {
     std::string bytes;
-    read_file_at(path(), &bytes);
+    read_bytes(path(), &bytes);
     return bytes;
-}
-
-// Records as the game writes them: "%9d" and a zero byte.
-std::string records(const Scores& values) {
-    std::string out;
-    for (int v : values) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%9d", v);
-        out += std::string(text, 9) + '\0';
-    }
-    return out;
 }
 
 const Scores kDefault{0, 10, 20, 30, 40, 50, 60, 70, 80, 90};
@@ -278,7 +255,7 @@ TEST_F(HiDat, LinksLeadOnlyWhereTheTableIs) {
     EXPECT_EQ(st.st_mode & 07777, 0640u) << "the table lost its permissions";
     EXPECT_EQ(read_file(), records({7, 8}));
     std::string kept;
-    ASSERT_TRUE(read_file_at(victim, &kept));
+    ASSERT_TRUE(read_bytes(victim, &kept));
     EXPECT_EQ(kept, "keep me");
     EXPECT_EQ(leftovers(), std::vector<std::string>{"hi.dat.new"});
     std::remove((path() + ".new").c_str());
@@ -289,8 +266,6 @@ TEST_F(HiDat, LinksLeadOnlyWhereTheTableIs) {
 // The score screen draws with a real font; the test plays the frame timer.
 class ScoreScreen : public HiDat {
 protected:
-    ALFONT_FONT* saved_font = nullptr;
-    int saved_fh = 0;
 
     void SetUp() override {
         HiDat::SetUp();
@@ -299,12 +274,8 @@ protected:
         close_button_pressed = 0;
         go_on = 0;
         ASSERT_EQ(alfont_init(), 0);
-        saved_font = fonts[0];
-        saved_fh = fh;
-        fonts[0] = alfont_load_font("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+        use_system_font();
         ASSERT_NE(fonts[0], nullptr);
-        alfont_set_font_size(fonts[0], 38);
-        fh = 38;
         clear_to_color(screen, blue());
     }
     void TearDown() override {
@@ -312,9 +283,7 @@ protected:
         quit = 0;
         close_button_pressed = 0;
         go_on = 0;
-        alfont_destroy_font(fonts[0]);
-        fonts[0] = saved_font;
-        fh = saved_fh;
+        restore_game_font();
         alfont_exit();
         HiDat::TearDown();
     }
@@ -375,10 +344,8 @@ TEST_F(ScoreScreen, SortsDescendingAndDropsRepeats) {
 
 TEST_F(ScoreScreen, EnterHeldClosesItAtTheFirstFrameUnpresented) {
     // A back buffer between the drawing and the screen shows what is presented.
-    BITMAP* back = create_bitmap(640, 480);
+    BITMAP* back = present_through_back_buffer();
     clear_to_color(back, blue());
-    bDbuf = bDraw = back;
-    gfx_setup(GFX_PAGE_BACKBUFFER, 640, 480, 16);
     {
         game g;
         g.score = 35;
@@ -394,10 +361,7 @@ TEST_F(ScoreScreen, EnterHeldClosesItAtTheFirstFrameUnpresented) {
     for (int y = 0; y < 480; y++)
         for (int x = 0; x < 640; x++) changed += getpixel(screen, x, y) != blue();
     EXPECT_EQ(changed, 0) << "the closing frame was presented";
-    gfx_setup(0, 640, 480, 16);
-    bDbuf = nullptr;
-    bDraw = screen;
-    destroy_bitmap(back);
+    draw_on_screen_again(back);
 }
 
 TEST_F(ScoreScreen, EscapeHeldEndsItBeforeAnyFrame) {
@@ -417,9 +381,7 @@ TEST_F(ScoreScreen, EscapeHeldEndsItBeforeAnyFrame) {
 }
 
 TEST_F(ScoreScreen, EachWayOutEndsARunningScreen) {
-    BITMAP* back = create_bitmap(640, 480);
-    bDbuf = bDraw = back;
-    gfx_setup(GFX_PAGE_BACKBUFFER, 640, 480, 16);
+    BITMAP* back = present_through_back_buffer();
     const struct {
         const char* name;
         std::function<void()> leave;
@@ -440,10 +402,7 @@ TEST_F(ScoreScreen, EachWayOutEndsARunningScreen) {
         close_button_pressed = 0;
         stop_signal = 0;
     }
-    gfx_setup(0, 640, 480, 16);
-    bDbuf = nullptr;
-    bDraw = screen;
-    destroy_bitmap(back);
+    draw_on_screen_again(back);
 }
 
 TEST_F(ScoreScreen, FirstRunWithThirtyFiveShowsItSeventhAndDropsZero) {

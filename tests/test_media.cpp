@@ -28,10 +28,7 @@ bool is_dir(const std::string& path) {
 }
 
 void write_file(const std::string& path, const std::string& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    ASSERT_TRUE(write_bytes(path, bytes)) << path;
 }
 
 // Deterministic noise, so a failure can be replayed.

@@ -18,8 +18,6 @@
 
 namespace {
 
-const char* const kFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-
 struct Rgb {
     int r, g, b;
     int c() const { return makecol(r, g, b); }
@@ -89,8 +87,6 @@ bool same_rows(BITMAP* a, BITMAP* b, int y0, int y1) {
 class Render : public ::testing::Test {
 protected:
     BITMAP *saved_spec[5], *saved_ot[5], *saved_etc[16];
-    ALFONT_FONT* saved_font = nullptr;
-    int saved_fh = 0;
     std::vector<BITMAP*> owned;
     std::unique_ptr<game> g;
 
@@ -108,12 +104,8 @@ protected:
         std::memcpy(saved_spec, bSpecTiles, sizeof bSpecTiles);
         std::memcpy(saved_ot, bOtTiles, sizeof bOtTiles);
         std::memcpy(saved_etc, bEtc, sizeof bEtc);
-        saved_font = fonts[0];
-        saved_fh = fh;
-        fonts[0] = alfont_load_font(kFontPath);
+        use_system_font();
         ASSERT_NE(fonts[0], nullptr) << "install fonts-dejavu-core";
-        alfont_set_font_size(fonts[0], 38);
-        fh = 38;
 
         const int mask = makecol(255, 0, 255);
         for (int s = 0; s < 5; s++) {  // a frame of colour around a see-through middle
@@ -148,9 +140,7 @@ protected:
         std::memcpy(bOtTiles, saved_ot, sizeof bOtTiles);
         std::memcpy(bEtc, saved_etc, sizeof bEtc);
         invalidate_scene();
-        alfont_destroy_font(fonts[0]);
-        fonts[0] = saved_font;
-        fh = saved_fh;
+        restore_game_font();
         alfont_exit();
     }
 

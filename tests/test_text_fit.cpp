@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <allegro.h>
-#include <unistd.h>
 
 #include <climits>
 #include <cstring>
@@ -51,9 +50,7 @@ protected:
         if (!exists((built + "/puree2.ttf").c_str())) GTEST_SKIP() << "the media were not built";
         if (file_exists(beside.c_str(), FA_ALL, nullptr)) GTEST_SKIP() << "a media folder is beside the tests";
         ASSERT_EQ(alfont_init(), 0);
-        ASSERT_EQ(symlink(built.c_str(), beside.c_str()), 0);
-        load_data();
-        unlink(beside.c_str());
+        ASSERT_TRUE(load_built_media());
         with = create_bitmap(640, 480);
         without = create_bitmap(640, 480);
     }

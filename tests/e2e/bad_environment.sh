@@ -152,8 +152,7 @@ round "hi.dat is a named pipe" "$dir"
 # Twelve records and one in a loose format: a save that went through would
 # rewrite it, so an unchanged file shows that the failed write kept it.
 table() {
-    local v
-    for v in 500 400 300 200 100 90 80 70 60 50 40 30; do printf '%9d\0' "$v"; done
+    x_table 500 400 300 200 100 90 80 70 60 50 40 30
     printf '000000007\0'
 }
 if [ "$can_unshare" = yes ]; then

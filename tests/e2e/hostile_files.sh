@@ -109,8 +109,8 @@ run_case() {
         { fail_case "$name" "files beside the game changed: $(diff "$work/$name/before" "$work/$name/after" | head -n 4)"; return; }
     table_is_whole "$dir/hi.dat" || { fail_case "$name" "hi.dat is not a whole table"; return; }
     if [ -n "$want" ]; then
-        # shellcheck disable=SC2086 # one printf argument per value
-        printf '%9d\0' $want | cmp -s - "$dir/hi.dat" ||
+        # shellcheck disable=SC2086 # one argument per value
+        x_table $want | cmp -s - "$dir/hi.dat" ||
             { fail_case "$name" "hi.dat does not hold $want"; return; }
     fi
     echo "ok   $name"
@@ -123,7 +123,7 @@ run_case tune-long-meta nbk.mid "hostile long-meta $m/nbk.mid media/nbk.mid"
 run_case font-line-of-one-unit puree2.ttf "hostile span-1 $m/puree2.ttf media/puree2.ttf"
 pipes="tile.bmp puree2.ttf nbk.mid fire.wav"
 run_case named-pipes "$pipes" "for f in $pipes; do rm media/\$f && mkfifo media/\$f; done"
-run_case huge-hi-dat "" "printf '%9d\0' 5 7 > hi.dat && truncate -s 10G hi.dat" "7 5 0"
+run_case huge-hi-dat "" "x_table 5 7 > hi.dat && truncate -s 10G hi.dat" "7 5 0"
 
 echo "hostile files: $failures failed ($((SECONDS - started)) s)"
 [ "$failures" -eq 0 ]

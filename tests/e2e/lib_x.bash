@@ -17,6 +17,7 @@
 #   x_hold_key KEY [SECS]   press a key, hold it, release it
 #   x_click WIN X Y         press and release the left button at X, Y of WIN
 #   x_kill PID              end a process, by force if it will not go
+#   x_table VALUE...        print a hi.dat table as the game writes it
 #   x_play_round DIR DISPLAY [SECS]
 #                           start DIR/tollybrook on DISPLAY (after the words in
 #                           X_RUN_PREFIX), play a little (a tile, the start
@@ -31,6 +32,11 @@ export X_GAME_STATUS=""
 x_fail() {
     echo "FAIL: $*" >&2
     exit 1
+}
+
+# Ten-byte records: each value as "%9d" and a zero byte (none for no values).
+x_table() {
+    [ $# -eq 0 ] || printf '%9d\0' "$@"
 }
 
 x_need() {

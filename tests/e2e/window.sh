@@ -16,16 +16,6 @@ work=$(mktemp -d /tmp/tollybrook-window.XXXXXX)
 trap 'x_stop_all; rm -rf "$work"' EXIT
 player() { python3 "$here/scripted_player.py" "$@"; }
 
-# hi.dat as the game writes it: ten-byte records of "%9d" and a zero byte.
-write_table() {
-    local file=$1 v
-    shift
-    : >"$file"
-    for v in "$@"; do
-        printf '%9d\0' "$v" >>"$file"
-    done
-}
-
 # Starts a staged copy, checks the window, waits for the first drawn frame.
 start_game() {
     local dir=$1 size
@@ -54,7 +44,7 @@ x_hold_key Escape 0.1
 x_wait_exit "$X_GAME_PID" 10 || x_fail "the game was still running 10 s after Escape"
 [ "$X_GAME_STATUS" = 0 ] || x_fail "Escape: exit status $X_GAME_STATUS, not 0"
 [ -f "$work/esc/hi.dat" ] || x_fail "Escape: no hi.dat written"
-write_table "$work/default.dat" 0 10 20 30 40 50 60 70 80 90
+x_table 0 10 20 30 40 50 60 70 80 90 >"$work/default.dat"
 cmp -s "$work/esc/hi.dat" "$work/default.dat" ||
     x_fail "Escape: hi.dat is not the default table: $(od -c "$work/esc/hi.dat" | head -5)"
 echo "ok: Escape ends the game with status 0 and writes the default table ($media_note)"
@@ -63,8 +53,8 @@ echo "ok: Escape ends the game with status 0 and writes the default table ($medi
 #    twelve records, out of order, comes back as its ten best, best first.
 x_stage_game "$work/close" "$build"
 [ -e "$build/media" ] && ln -s "$build/media" "$work/close/media"
-write_table "$work/close/hi.dat" 7 -3 500 0 123456789 42 -99999999 8 8 1 66 77
-write_table "$work/expected.dat" 123456789 500 77 66 42 8 7 1 0 -3
+x_table 7 -3 500 0 123456789 42 -99999999 8 8 1 66 77 >"$work/close/hi.dat"
+x_table 123456789 500 77 66 42 8 7 1 0 -3 >"$work/expected.dat"
 start_game "$work/close"
 x_close_window "$win" || x_fail "cannot send the close message"
 x_wait_exit "$X_GAME_PID" 10 || x_fail "the game was still running 10 s after the close message"
