@@ -106,10 +106,7 @@ game* new_battle(int level) {
     g->level = level;
     g->reset(level);
     lay_stock(*g);
-    g->repulse_x = 32;  // where the dialog's last step puts them for this grid
-    g->repulse_y = 84;
-    g->attract_x = 30;
-    g->attract_y = 406;
+    aim_laid_magnets(*g);
     g->mode = mode_battle;
     return g;
 }

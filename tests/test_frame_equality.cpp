@@ -20,6 +20,7 @@
 #include "game.h"
 #include "gfx.h"
 #include "harness.h"
+#include "laid_stock.h"
 
 namespace {
 
@@ -207,7 +208,7 @@ TEST_F(FrameEquality, EveryBenchmarkedSituationTickAfterTick) {
 
     g.level = 23;  // nobody new comes: only the prepared crowd walks
     g.mode = mode_battle;
-    g.repulse_x = 32, g.repulse_y = 84, g.attract_x = 30, g.attract_y = 406;
+    aim_laid_magnets(g);
     for (int grannies : {0, 50, 200, 1000}) {
         crowd(g, grannies, 20);
         for (int t = 0; t < 60; t++)
@@ -243,7 +244,7 @@ TEST_F(FrameEquality, ThreeThousandTicksOfABattleWithClicks) {
     game g;
     lay_tiles(g);
     g.mode = mode_battle;
-    g.repulse_x = 32, g.repulse_y = 84, g.attract_x = 30, g.attract_y = 406;
+    aim_laid_magnets(g);
     layout_seed = 7;
     size_t most_grannies = 0;
     int exploding_ticks = 0;
