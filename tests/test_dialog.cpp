@@ -21,7 +21,7 @@ protected:
                 const granny& target = g->grannies.front();
                 int aim_y = std::clamp(static_cast<int>(target.y) - 5, 49, 431);
                 float lead = target.vx * (aim_y / 6 + 1);
-                mouse_x = std::clamp(static_cast<int>(target.x + lead), 1, 457);
+                mouse_x = std::clamp(static_cast<int>(target.x + lead), 1, firing_right);
                 mouse_y = aim_y;
                 mouse_b = 1;
             }
