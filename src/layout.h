@@ -55,7 +55,7 @@ const double attract_falloff = 1.2;
 const double attract_divisor = 20;
 const float attract_reach_from = 7;
 const double slow_tile_divisor = 2.5;  // the walking speed is divided by this on a slow tile
-const double tile_drift = 0.65;        // rows an up or down tile moves her each tick
+const double tile_drift = 0.65;        // pixels an up or down tile moves her each tick
 // An explosion reaches this far each way from a point blast_drop below its centre.
 const int blast_reach = 24;
 const int blast_drop = 5;
@@ -89,7 +89,7 @@ struct battle_text_place {
     int x, y_from_top, y_per_font_height;
 };
 constexpr battle_text_place battle_text_places[4] = {
-    {560, 5, 0}, {560, 0, 1}, {560, 400, 0}, {560, 395, 1}};  // shield label and value, score
+    {560, 5, 0}, {560, 0, 1}, {560, 400, 0}, {560, 395, 1}};  // shield label and value, score label and value
 
 // ---- the dialog box, measured from its top-left corner
 
