@@ -77,7 +77,7 @@ battle_snapshot make_battle(int granny_count, int meteor_count) {
     layout_seed = 54321;  // and the same meteors for every crowd
     for (int i = 0; i < meteor_count; i++) {
         if (i % 2 == 0) {  // falling, still a few steps from the ground
-            meteor m(layout_random(10, 457), layout_random(120, 431));
+            meteor m(layout_random(10, firing_right), layout_random(120, field_bottom - 1));
             for (int steps = layout_random(0, m.timer - 2); steps > 0; steps--) m.update();
             s.meteors.push_back(m);
         } else {  // exploding where it landed
@@ -101,10 +101,7 @@ game* new_battle(int level) {
     g->level = level;
     g->reset(level);
     lay_stock(*g);
-    g->repulse_x = 32;  // where the dialog's last step puts them for this grid
-    g->repulse_y = 84;
-    g->attract_x = 30;
-    g->attract_y = 406;
+    aim_laid_magnets(*g);
     g->mode = mode_battle;
     return g;
 }

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
             g.level = 23;  // nobody comes on their own: the crowd is held here
             g.reset(23);
             lay_stock(g);
-            g.repulse_x = 32, g.repulse_y = 84, g.attract_x = 30, g.attract_y = 406;
+            aim_laid_magnets(g);
             g.mode = mode_battle;
         } else if (std::strcmp(scene, "dialog") == 0) {
             g.mode = mode_dialog;

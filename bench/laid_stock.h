@@ -14,3 +14,11 @@ inline void lay_stock(game& g) {
     g.grid[0][5] = attract_tile;
     for (int& s : g.stock) s = 0;
 }
+
+// The magnets where the battle's start puts them for the laid ones.
+inline void aim_laid_magnets(game& g) {
+    offset repulse = magnet_point(0, 0, repulse_anchor);
+    offset attract = magnet_point(0, 5, attract_anchor);
+    g.repulse_x = repulse.x, g.repulse_y = repulse.y;
+    g.attract_x = attract.x, g.attract_y = attract.y;
+}

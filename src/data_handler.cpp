@@ -539,34 +539,40 @@ void draw_scenery(BITMAP* target) {
     BITMAP* top = bOtTiles[2];
     BITMAP* ground = bOtTiles[0];
     draw_row(target, bottom, target->h - bottom->h);
-    draw_row(target, top, 38);
-    for (int j = 0; j < 12; j++) draw_row(target, ground, 48 + j * ground->h);
+    draw_row(target, top, top_strip_y);
+    for (int j = 0; j < ground_rows; j++) draw_row(target, ground, field_top + j * ground->h);
 }
 
 void draw_laid_tiles(BITMAP* target, const int (&grid)[grid_columns][grid_rows]) {
     for (int i = 0; i < grid_columns; i++)
         for (int j = 0; j < grid_rows; j++)
             if (grid[i][j] != bare_ground)
-                draw_sprite(target, bSpecTiles[grid[i][j] - 1], 64 * i, 48 + 64 * j);
+                draw_sprite(target, bSpecTiles[grid[i][j] - 1], cell_size * i, field_top + cell_size * j);
 }
 
 void draw_build_overlay(BITMAP* target, const game* g) {
     int W = target->w, H = target->h;
     int white = makecol(255, 255, 255);
-    for (int k = 0; k <= 7; k++) vline(target, 64 * k, 48, H - 48, white);
-    for (int k = 0; k <= 6; k++) hline(target, 0, 48 + 64 * k, 448, white);
-    rectfill(target, W - 160, 32, W, H - 64, makecol(66, 66, 66));
-    rect(target, W - 160, 32, W, H - 64, makecol(30, 30, 30));
-    for (int s = 0; s < palette_slots; s++) draw_sprite(target, bSpecTiles[s], W - 128, 64 + 64 * s);
+    for (int k = 0; k <= grid_columns; k++) vline(target, cell_size * k, field_top, H - grid_lines_from_bottom, white);
+    for (int k = 0; k <= grid_rows; k++) hline(target, 0, field_top + cell_size * k, field_width, white);
+    int panel_left = W - panel_left_from_right, panel_bottom = H - panel_bottom_from_bottom;
+    rectfill(target, panel_left, panel_top, W, panel_bottom, makecol(66, 66, 66));
+    rect(target, panel_left, panel_top, W, panel_bottom, makecol(30, 30, 30));
+    int tiles_left = W - palette_left_from_right, tiles_right = W - palette_right_from_right;
+    for (int s = 0; s < palette_slots; s++)
+        draw_sprite(target, bSpecTiles[s], tiles_left, palette_top + slot_pitch * s);
     for (int s = 0; s < palette_slots; s++) {
-        rectfill(target, W - 50, 85 + 64 * s, W - 10, 106 + 64 * s, makecol(200, 0, 0));
+        int slot_top = palette_top + slot_pitch * s;
+        rectfill(target, W - badge_from.x, slot_top + badge_from.y, W - badge_to.x,
+                 slot_top + badge_to.y, makecol(200, 0, 0));
         std::snprintf(tmp, sizeof tmp, "%02d", g->stock[s]);
-        textout_ex(target, font, tmp, W - 34, 95 + 64 * s, makecol(0, 0, 0), -1);
+        textout_ex(target, font, tmp, W - stock_text.x, slot_top + stock_text.y, makecol(0, 0, 0), -1);
     }
-    draw_sprite(target, bEtc[start_picture], 522, 424);
-    rect(target, W - 128, 64, W - 64, H - 96, makecol(230, 230, 230));
-    rect(target, W - 128, 64 + 64 * g->selected, W - 64, 128 + 64 * g->selected,
-         makecol(255, 0, 0));
+    draw_sprite(target, bEtc[start_picture], start_button.left, start_button.top);
+    rect(target, tiles_left, palette_top, tiles_right, H - palette_frame_from_bottom,
+         makecol(230, 230, 230));
+    int selected_top = palette_top + slot_pitch * g->selected;
+    rect(target, tiles_left, selected_top, tiles_right, selected_top + slot_pitch, makecol(255, 0, 0));
 }
 
 // Red text with a black outline, its left end at `left` (measured once by
@@ -694,7 +700,7 @@ void compose_scene(const scene_source& source) {
     clear_to_color(scene.layer, makecol(60, 90, 120));
     draw_scenery(scene.layer);
     draw_laid_tiles(scene.layer, source.grid);
-    draw_sprite(scene.layer, bEtc[castle_picture], 440, 20);
+    draw_sprite(scene.layer, bEtc[castle_picture], castle_at.x, castle_at.y);
     scene.walker.make(bEtc[granny_picture]);
     for (int f = 0; f < 7; f++) scene.meteor_frames[f].make(bEtc[meteor_pictures + f]);
     scene.source = source;
@@ -735,15 +741,11 @@ struct frame_record {
 frame_record shown, next_frame;
 BITMAP* framed_target = nullptr;  // the bitmap that holds `shown`, untouched since
 
-const struct {
-    int x, y_from_top, y_per_fh;
-} battle_text_places[4] = {{560, 5, 0}, {560, 0, 1}, {560, 400, 0}, {560, 395, 1}};
-
 // A text of the battle overlay, measured only when it differs from the one shown.
 void place_battle_text(shown_text& t, const shown_text& before, bool comparable, const char* text,
                        int index) {
     std::snprintf(t.text, sizeof t.text, "%s", text);
-    int y = battle_text_places[index].y_from_top + battle_text_places[index].y_per_fh * fh;
+    int y = battle_text_places[index].y_from_top + battle_text_places[index].y_per_font_height * fh;
     if (comparable && std::strcmp(t.text, before.text) == 0) {
         t.left = before.left;
         t.width = before.width;
@@ -766,9 +768,10 @@ area dialog_reach(const frame_record& f) {
         l = std::min(l, a.x), t = std::min(t, a.y);
         r = std::max(r, a.x + a.w), b = std::max(b, a.y + a.h);
     };
-    take({27, top + 18, f.portrait->w, f.portrait->h});
+    take({dialog_portrait.x, top + dialog_portrait.y, f.portrait->w, f.portrait->h});
     for (int i = 0; i < 3; i++)
-        take(text_reach(140, top + 10 + 25 * i, alfont_text_length(fonts[0], f.lines[i])));
+        take(text_reach(dialog_text.x, top + dialog_text.y + dialog_line_pitch * i,
+                        alfont_text_length(fonts[0], f.lines[i])));
     return {l, t, r - l, b - t};
 }
 
@@ -968,7 +971,7 @@ void paint(BITMAP* target, game* g, const frame_record& f, const area& part) {
             for (int i = 0; i < 4; i++)
                 if (overlap(f.battle[i].reach, part))
                     outlined_text(target, f.battle[i].text, f.battle[i].left,
-                                  battle_text_places[i].y_from_top + battle_text_places[i].y_per_fh * fh);
+                                  battle_text_places[i].y_from_top + battle_text_places[i].y_per_font_height * fh);
             break;
         case mode_dialog:
             if (overlap(f.dialog_reach, part)) draw_dialog(target, g);
@@ -1025,10 +1028,10 @@ void draw_dialog(BITMAP* target, game* g) {
     BITMAP* box = bEtc[dialog_box_picture];
     int top = target->h - box->h;
     draw_sprite(target, box, 0, top);
-    draw_sprite(target, bEtc[g->speaker], 27, top + 18);
+    draw_sprite(target, bEtc[g->speaker], dialog_portrait.x, top + dialog_portrait.y);
     for (int i = 0; i < 3; i++)
-        alfont_textout_aa_ex(target, fonts[0], g->dialog_lines[i], 140, top + 10 + 25 * i,
-                             makecol(0, 0, 0), -1);
+        alfont_textout_aa_ex(target, fonts[0], g->dialog_lines[i], dialog_text.x,
+                             top + dialog_text.y + dialog_line_pitch * i, makecol(0, 0, 0), -1);
 }
 
 void draw_pause_banner(BITMAP* target) {
@@ -1097,14 +1100,14 @@ int panel_texts(panel_text (&out)[panel_rows + 2], BITMAP* target, const std::ve
         t.reach = text_reach(t.left, y, width);
     };
     std::snprintf(out[n].text, sizeof out[n].text, "Scores:");
-    add(SCREEN_W / 2, 10, red);
+    add(SCREEN_W / 2, score_title_y, red);
     std::snprintf(out[n].text, sizeof out[n].text, "Press ENTER key to continue...");
-    add(SCREEN_W / 2, 11 * fh + 10, red);
+    add(SCREEN_W / 2, score_prompt_lines * fh + score_prompt_y, red);
     for (size_t i = 0; i < scores->size() && i < panel_rows; i++) {
         int value = (*scores)[i];
         std::snprintf(out[n].text, sizeof out[n].text, "%2d. Evil Creature:   %4d",
                       static_cast<int>(i + 1), value);
-        add(target->w / 2, 40 + static_cast<int>(i) * fh, value == current ? red : black);
+        add(target->w / 2, score_rows_y + static_cast<int>(i) * fh, value == current ? red : black);
     }
     return n;
 }
@@ -1191,12 +1194,17 @@ void draw_score(BITMAP* target, const std::vector<int>* scores, int current) {
         redraw_panel(target, texts, count);
         return;
     }
-    panel.fills[0] = filled_area(180, 10, 460, 50);
-    panel.fills[1] = filled_area(182, 400, 460, 12 * fh + 16);
-    panel.fills[2] = filled_area(182, 12, 458, 12 * fh + 14);
-    rectfill(target, 180, 10, 460, 50, makecol(90, 90, 90));
-    rectfill(target, 182, 400, 460, 12 * fh + 16, makecol(0, 0, 0));
-    rectfill(target, 182, 12, 458, 12 * fh + 14, makecol(190, 190, 190));
+    const screen_rect frame = score_frame;
+    screen_rect shadow = score_shadow, sheet = score_sheet;
+    shadow.bottom += score_panel_lines * fh;
+    sheet.bottom += score_panel_lines * fh;
+    const screen_rect* fills[3] = {&frame, &shadow, &sheet};
+    const int colours[3] = {makecol(90, 90, 90), makecol(0, 0, 0), makecol(190, 190, 190)};
+    for (int i = 0; i < 3; i++) {
+        const screen_rect& r = *fills[i];
+        panel.fills[i] = filled_area(r.left, r.top, r.right, r.bottom);
+        rectfill(target, r.left, r.top, r.right, r.bottom, colours[i]);
+    }
     for (int i = 0; i < count; i++)
         alfont_textout_aa_ex(target, fonts[0], texts[i].text, texts[i].left, texts[i].y,
                              texts[i].colour, -1);

@@ -32,12 +32,17 @@ const int dialog_key_delay = 5;
 // Screen regions, in screen pixels. The palette is measured from the screen
 // width; the rest stands where the pictures are drawn.
 bool in_palette(int x, int y, int screen_w) {
-    return x > screen_w - 128 && x < screen_w - 64 && y > 64 && y <= 383;
+    return x > screen_w - palette_left_from_right && x < screen_w - palette_right_from_right &&
+           y > palette_top && y <= palette_bottom;
 }
-bool in_start_button(int x, int y) { return x > 522 && x <= 622 && y > 424 && y <= 471; }
-bool in_grid(int x, int y) { return x > 0 && x <= 447 && y > 48 && y <= 431; }
-// Meteors may land a little right of the grid, on the castle's doorstep.
-bool in_firing_region(int x, int y) { return x > 0 && x <= 457 && y > 48 && y <= 431; }
+bool in_start_button(int x, int y) {
+    return x > start_button.left && x <= start_button.right && y > start_button.top &&
+           y <= start_button.bottom;
+}
+bool in_grid(int x, int y) { return x > 0 && x < field_width && y > field_top && y < field_bottom; }
+bool in_firing_region(int x, int y) {
+    return x > 0 && x <= firing_right && y > field_top && y < field_bottom;
+}
 
 bool left_button() { return mouse_b & 1; }
 
@@ -96,7 +101,7 @@ int meteor::getY(int fall_h, int blast_h) const {
 
 granny::granny() : vx(0.0f), vy(0.0f), x(0.0f), y(0.0f), state(granny_walking) {
     // Height first, then speed: the order of the draws keeps battles replayable.
-    y = static_cast<float>(55 + std::rand() % 384);
+    y = static_cast<float>(feet_top + std::rand() % feet_spawn_rows);
     vx = static_cast<float>((std::rand() % 4) / 10.0 + 0.6);
 }
 
@@ -107,16 +112,16 @@ int granny::update(int tile, float force_x, float force_y) {
     float moved_y = y + force_y;
     switch (tile) {
         case slow_tile:
-            x = moved_x + vx / 2.5;
+            x = moved_x + vx / slow_tile_divisor;
             y = moved_y + vy;
             break;
         case up_tile:
             x = moved_x + vx;
-            y = moved_y + (vy - 0.65);
+            y = moved_y + (vy - tile_drift);
             break;
         case down_tile:
             x = moved_x + vx;
-            y = moved_y + (vy + 0.65);
+            y = moved_y + (vy + tile_drift);
             break;
         default:
             x = moved_x + vx;
@@ -124,7 +129,7 @@ int granny::update(int tile, float force_x, float force_y) {
             break;
     }
     if (x > castle_line) state = granny_at_castle;
-    if (y < 55 || y > 434) {  // walked off the top or bottom: gone
+    if (y < feet_top || y > feet_bottom) {  // walked off the top or bottom: gone
         state = granny_gone;
         return granny_gone;
     }
@@ -137,8 +142,8 @@ void magnet_adjust(int attract_x, int attract_y, int repulse_x, int repulse_y,
         float dx = static_cast<float>(repulse_x - granny_x);
         float dy = static_cast<float>(repulse_y - granny_y);
         float d = std::sqrt(dx * dx + dy * dy);
-        if (d > 3) {  // strong close up, fades fast; pushes away
-            float force = 1000 / (std::pow(d, 1.87) * 1.15);
+        if (d > repulse_reach_from) {  // strong close up, fades fast; pushes away
+            float force = magnet_power / (std::pow(d, repulse_falloff) * repulse_divisor);
             *force_x = force * (-dx) / d;
             *force_y = force * (-dy) / d;
         }
@@ -147,8 +152,8 @@ void magnet_adjust(int attract_x, int attract_y, int repulse_x, int repulse_y,
         float dx = static_cast<float>(attract_x - granny_x);
         float dy = static_cast<float>(attract_y - granny_y);
         float d = std::sqrt(dx * dx + dy * dy);
-        if (d > 7) {  // weaker close up, reaches further; pulls closer
-            float force = 1000 / (std::pow(d, 1.2) * 20);
+        if (d > attract_reach_from) {  // weaker close up, reaches further; pulls closer
+            float force = magnet_power / (std::pow(d, attract_falloff) * attract_divisor);
             *force_x += force * dx / d;
             *force_y += force * dy / d;
         }
@@ -219,7 +224,7 @@ void game::build_step() {
     if (!new_press()) return;
     play(3);
     int x = mouse_x, y = mouse_y;
-    if (in_palette(x, y, SCREEN_W)) selected = (y - 64) / 64;
+    if (in_palette(x, y, SCREEN_W)) selected = (y - palette_top) / slot_pitch;
     if (in_start_button(x, y)) {
         mode = mode_dialog;
         scene = scene_intro;
@@ -227,7 +232,7 @@ void game::build_step() {
         return;
     }
     if (!in_grid(x, y)) return;
-    int& cell = grid[x / 64][(y - 48) / 64];
+    int& cell = grid[x / cell_size][(y - field_top) / cell_size];
     int slot = selected;
     if (cell == slot + 1) {  // the selected kind: lift it back into the stock
         stock[slot]++;
@@ -243,11 +248,13 @@ void game::place_magnets() {
     for (int column = 0; column < grid_columns; column++) {
         for (int row = 0; row < grid_rows; row++) {
             if (grid[column][row] == repulse_tile) {
-                repulse_x = 64 * column + 32;
-                repulse_y = 64 * row + 84;
+                offset at = magnet_point(column, row, repulse_anchor);
+                repulse_x = at.x;
+                repulse_y = at.y;
             } else if (grid[column][row] == attract_tile) {
-                attract_x = 64 * column + 30;
-                attract_y = 64 * row + 86;
+                offset at = magnet_point(column, row, attract_anchor);
+                attract_x = at.x;
+                attract_y = at.y;
             }
         }
     }
@@ -291,8 +298,8 @@ void game::battle_step() {
 void game::move_grannies() {
     for (auto& g : grannies) {
         // Rows are counted from seven pixels below the top of the field.
-        int column = static_cast<int>(g.x) / 64;
-        int row = static_cast<int>(g.y - 55) / 64;
+        int column = static_cast<int>(g.x) / cell_size;
+        int row = static_cast<int>(g.y - feet_top) / cell_size;
         if (column < 0 || column >= grid_columns || row < 0 || row >= grid_rows) {
             std::printf("\nERROR %d %d", column, row);
             if (g.state == granny_walking) g.update(bare_ground, 0, 0);
@@ -306,14 +313,15 @@ void game::move_grannies() {
     }
 }
 
-// An explosion reaches 24 pixels each way from a point 5 pixels below its centre.
+// An explosion reaches blast_reach pixels each way from a point blast_drop below its centre.
 void game::explode_grannies() {
     for (const auto& m : meteors) {
         if (m.state != meteor_exploding) continue;
         for (auto& g : grannies) {
             int dx = static_cast<int>(g.x - m.x);
-            int dy = static_cast<int>(g.y - (m.y + 5));
-            if (dx >= -24 && dx <= 24 && dy >= -24 && dy <= 24) g.state = granny_gone;
+            int dy = static_cast<int>(g.y - (m.y + blast_drop));
+            if (dx >= -blast_reach && dx <= blast_reach && dy >= -blast_reach && dy <= blast_reach)
+                g.state = granny_gone;
         }
     }
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "layout.h"
+
 // Ground codes of the grid; palette slot = code - 1.
 enum { bare_ground = 0, slow_tile, up_tile, down_tile, repulse_tile, attract_tile };
 
@@ -19,11 +21,7 @@ const int scene_count = 3;
 enum { meteor_done = 0, meteor_falling = 1, meteor_exploding = 2 };
 enum { granny_gone = 0, granny_walking = 1, granny_at_castle = 2 };
 
-const int grid_columns = 7;
-const int grid_rows = 6;
-const int palette_slots = 5;
 const int full_shield = 666;
-const int castle_line = 445;
 
 struct meteor {
     int timer;      // falling steps still to go, or explosion ticks left

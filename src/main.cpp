@@ -186,10 +186,10 @@ static int display_lost(Display*) {
 // back to the window where no full-screen mode can be had.
 static int open_display(bool fullscreen) {
     int mode = GFX_PAGE_BACKBUFFER | GFX_PAGE_NONE;
-    gfx_setup(fullscreen ? mode | GFX_PAGE_ANY_DRIVER : mode, 640, 480, 16);
+    gfx_setup(fullscreen ? mode | GFX_PAGE_ANY_DRIVER : mode, screen_width, screen_height, 16);
     if (gfx_start() == 0) return 0;
     if (!fullscreen) return -1;
-    gfx_setup(mode, 640, 480, 16);
+    gfx_setup(mode, screen_width, screen_height, 16);
     return gfx_start();
 }
 

@@ -117,6 +117,11 @@ struct player {
         mouse_y = std::clamp(y, 0, 479);
     }
 
+    void point_at_start_button() {
+        point_at(start_button.left + 1 + below(start_button.right - start_button.left - 1),
+                 start_button.top + 1 + below(start_button.bottom - start_button.top));
+    }
+
     void move_mouse(const game& g) {
         switch (now) {
             case anywhere:
@@ -125,11 +130,12 @@ struct player {
             case builder: {  // the grid, the palette and the start button
                 int where = below(10);
                 if (where < 5)
-                    point_at(below(448) + 1, 49 + below(383));
+                    point_at(below(field_width) + 1, field_top + 1 + below(field_bottom - field_top - 1));
                 else if (where < 8)
-                    point_at(513 + below(62), 65 + below(319));
+                    point_at(screen_width - palette_left_from_right + 1 + below(62),
+                             palette_top + 1 + below(palette_bottom - palette_top));
                 else if (where < 9)
-                    point_at(523 + below(99), 425 + below(47));
+                    point_at_start_button();
                 else
                     point_at(below(640), below(480));
                 break;
@@ -139,9 +145,9 @@ struct player {
                     const granny& target = g.grannies[below(static_cast<int>(g.grannies.size()))];
                     int y = static_cast<int>(target.y) - 5;
                     float lead = target.state == granny_walking ? target.vx * (y / 6 + 10) : 0;
-                    point_at(std::min(static_cast<int>(target.x + lead), 457), y);
+                    point_at(std::min(static_cast<int>(target.x + lead), firing_right), y);
                 } else if (g.mode == mode_build && chance(20)) {
-                    point_at(523 + below(99), 425 + below(47));
+                    point_at_start_button();
                 }
                 break;
             default:

@@ -53,9 +53,14 @@ protected:
         press(scancode);
         idle(5);
     }
+    // Clicks the middle of the start button.
+    void press_start() {
+        click((start_button.left + start_button.right) / 2,
+              (start_button.top + start_button.bottom + 1) / 2);
+    }
     // Opens the battle through the pre-battle dialog.
     void start_battle() {
-        click(572, 448);
+        press_start();
         answer(KEY_Y);
         answer(KEY_SPACE);
         answer(KEY_SPACE);

@@ -112,7 +112,8 @@ long allocations_during(Fn fn) {
 // that starts close to it walks into its pull and circles there for good,
 // inside the grid and clear of the shots.
 const int trap_column = 3, trap_row = 2;
-const int trap_x = 64 * trap_column + 30, trap_y = 64 * trap_row + 86;
+const offset trap = magnet_point(trap_column, trap_row, attract_anchor);
+const int trap_x = trap.x, trap_y = trap.y;
 
 void trap_crowd(game& g, int count) {
     g.level = 23;  // from level 23 on no granny comes

@@ -282,10 +282,9 @@ static std::vector<std::string> play_battle(game& g, unsigned seed) {
     g.grid[3][1] = up_tile;
     g.grid[4][4] = repulse_tile;
     g.grid[2][3] = attract_tile;
-    g.repulse_x = 4 * 64 + 32;
-    g.repulse_y = 4 * 64 + 84;
-    g.attract_x = 2 * 64 + 30;
-    g.attract_y = 3 * 64 + 86;
+    offset repulse = magnet_point(4, 4, repulse_anchor), attract = magnet_point(2, 3, attract_anchor);
+    g.repulse_x = repulse.x, g.repulse_y = repulse.y;
+    g.attract_x = attract.x, g.attract_y = attract.y;
     g.mode = mode_battle;
     std::srand(seed);
     std::vector<std::string> ticks;

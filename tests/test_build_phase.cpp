@@ -24,8 +24,10 @@ TEST_F(BuildPhase, PaletteRegionBoundsSelectSlots) {
 
 TEST_F(BuildPhase, StartButtonBoundsOpenTheDialogInTheSameTick) {
     struct { int x, y; bool opens; } cases[] = {
-        {522, 440, false}, {523, 440, true}, {622, 440, true}, {623, 440, false},
-        {570, 424, false}, {570, 425, true}, {570, 471, true}, {570, 472, false},
+        {start_button.left, 440, false}, {start_button.left + 1, 440, true},
+        {start_button.right, 440, true}, {start_button.right + 1, 440, false},
+        {570, start_button.top, false}, {570, start_button.top + 1, true},
+        {570, start_button.bottom, true}, {570, start_button.bottom + 1, false},
     };
     for (auto c : cases) {
         g->mode = mode_build;
@@ -130,7 +132,7 @@ TEST_F(BuildPhase, StockInvariantHoldsOverThousandsOfRandomClicks) {
     std::mt19937 rng(12345);
     for (int i = 0; i < 5000; i++) {
         int x = rng() % 640, y = rng() % 480;
-        if (x > 522 && y > 424) continue;  // the start button
+        if (x > start_button.left && y > start_button.top) continue;  // the start button
         if (rng() % 3 == 0) {              // aim at the palette a third of the time
             x = 513 + rng() % 63;
             y = 65 + rng() % 319;

@@ -21,7 +21,7 @@ protected:
                 const granny& target = g->grannies.front();
                 int aim_y = std::clamp(static_cast<int>(target.y) - 5, 49, 431);
                 float lead = target.vx * (aim_y / 6 + 1);
-                mouse_x = std::clamp(static_cast<int>(target.x + lead), 1, 457);
+                mouse_x = std::clamp(static_cast<int>(target.x + lead), 1, firing_right);
                 mouse_y = aim_y;
                 mouse_b = 1;
             }
@@ -33,7 +33,7 @@ protected:
 
 TEST_F(Dialog, ThePreBattleStoryLeadsIntoTheBattle) {
     click(100, 100);  // a slow tile
-    click(572, 448);
+    press_start();
     EXPECT_EQ(g->mode, mode_dialog);
     EXPECT_EQ(g->speaker, 1);
     EXPECT_STREQ(g->dialog_lines[1], "-YES, bring the grannies on! (PRESS Y)");
@@ -73,7 +73,7 @@ TEST_F(Dialog, NotReadyGoesBackToTheBuildPhaseAsItWas) {
     EXPECT_EQ(g->mode, mode_build);
     EXPECT_EQ(g->scene_step, 1);
     idle(5);
-    click(572, 448);
+    press_start();
     EXPECT_EQ(g->scene_step, 0);
 }
 

@@ -19,6 +19,7 @@
 #include "game.h"
 #include "gfx.h"
 #include "harness.h"
+#include "laid_stock.h"
 
 namespace {
 
@@ -41,12 +42,13 @@ void reference_frame(BITMAP* t, const game& g) {
     int W = t->w, H = t->h;
     clear_to_color(t, makecol(60, 90, 120));
     row_of(t, bOtTiles[1], H - bOtTiles[1]->h);
-    row_of(t, bOtTiles[2], 38);
-    for (int j = 0; j < 12; j++) row_of(t, bOtTiles[0], 48 + j * bOtTiles[0]->h);
+    row_of(t, bOtTiles[2], top_strip_y);
+    for (int j = 0; j < ground_rows; j++) row_of(t, bOtTiles[0], field_top + j * bOtTiles[0]->h);
     for (int i = 0; i < grid_columns; i++)
         for (int j = 0; j < grid_rows; j++)
-            if (g.grid[i][j]) draw_sprite(t, bSpecTiles[g.grid[i][j] - 1], 64 * i, 48 + 64 * j);
-    draw_sprite(t, bEtc[castle_picture], 440, 20);
+            if (g.grid[i][j])
+                draw_sprite(t, bSpecTiles[g.grid[i][j] - 1], cell_size * i, field_top + cell_size * j);
+    draw_sprite(t, bEtc[castle_picture], castle_at.x, castle_at.y);
     BITMAP *fall = bEtc[meteor_pictures], *blast = bEtc[meteor_pictures + 3];
     for (const meteor& m : g.meteors)
         draw_sprite(t, bEtc[meteor_pictures + m.frame()], m.getX(fall->w, blast->w),
@@ -56,26 +58,35 @@ void reference_frame(BITMAP* t, const game& g) {
         draw_sprite(t, walker, int(gr.x) - walker->w / 2, int(gr.y) - walker->h);
     char text[64];
     if (g.mode == mode_build) {
-        for (int k = 0; k <= 7; k++) vline(t, 64 * k, 48, H - 48, makecol(255, 255, 255));
-        for (int k = 0; k <= 6; k++) hline(t, 0, 48 + 64 * k, 448, makecol(255, 255, 255));
-        rectfill(t, W - 160, 32, W, H - 64, makecol(66, 66, 66));
-        rect(t, W - 160, 32, W, H - 64, makecol(30, 30, 30));
-        for (int s = 0; s < palette_slots; s++) draw_sprite(t, bSpecTiles[s], W - 128, 64 + 64 * s);
+        int white = makecol(255, 255, 255);
+        for (int k = 0; k <= grid_columns; k++)
+            vline(t, cell_size * k, field_top, H - grid_lines_from_bottom, white);
+        for (int k = 0; k <= grid_rows; k++) hline(t, 0, field_top + cell_size * k, field_width, white);
+        int panel_left = W - panel_left_from_right, panel_bottom = H - panel_bottom_from_bottom;
+        rectfill(t, panel_left, panel_top, W, panel_bottom, makecol(66, 66, 66));
+        rect(t, panel_left, panel_top, W, panel_bottom, makecol(30, 30, 30));
+        int left = W - palette_left_from_right, right = W - palette_right_from_right;
         for (int s = 0; s < palette_slots; s++) {
-            rectfill(t, W - 50, 85 + 64 * s, W - 10, 106 + 64 * s, makecol(200, 0, 0));
+            int top = palette_top + slot_pitch * s;
+            draw_sprite(t, bSpecTiles[s], left, top);
+            rectfill(t, W - badge_from.x, top + badge_from.y, W - badge_to.x, top + badge_to.y,
+                     makecol(200, 0, 0));
             std::snprintf(text, sizeof text, "%02d", g.stock[s]);
-            textout_ex(t, font, text, W - 34, 95 + 64 * s, makecol(0, 0, 0), -1);
+            textout_ex(t, font, text, W - stock_text.x, top + stock_text.y, makecol(0, 0, 0), -1);
         }
-        draw_sprite(t, bEtc[start_picture], 522, 424);
-        rect(t, W - 128, 64, W - 64, H - 96, makecol(230, 230, 230));
-        rect(t, W - 128, 64 + 64 * g.selected, W - 64, 128 + 64 * g.selected, makecol(255, 0, 0));
+        draw_sprite(t, bEtc[start_picture], start_button.left, start_button.top);
+        rect(t, left, palette_top, right, H - palette_frame_from_bottom, makecol(230, 230, 230));
+        int selected_top = palette_top + slot_pitch * g.selected;
+        rect(t, left, selected_top, right, selected_top + slot_pitch, makecol(255, 0, 0));
     } else if (g.mode == mode_battle) {
-        outlined(t, "Shield Strength:", 560, 5);
-        std::snprintf(text, sizeof text, "%03d", g.shield);
-        outlined(t, text, 560, fh);
-        outlined(t, "Score:", 560, 400);
-        std::snprintf(text, sizeof text, "%3d", g.score);
-        outlined(t, text, 560, 395 + fh);
+        char shield[8], score[8];
+        std::snprintf(shield, sizeof shield, "%03d", g.shield);
+        std::snprintf(score, sizeof score, "%3d", g.score);
+        const char* texts[4] = {"Shield Strength:", shield, "Score:", score};
+        for (int i = 0; i < 4; i++) {
+            const battle_text_place& at = battle_text_places[i];
+            outlined(t, texts[i], at.x, at.y_from_top + at.y_per_font_height * fh);
+        }
     } else if (g.mode == mode_dialog) {
         draw_dialog(t, const_cast<game*>(&g));
     }
@@ -83,16 +94,18 @@ void reference_frame(BITMAP* t, const game& g) {
 
 void reference_score(BITMAP* t, const std::vector<int>& scores, int current) {
     int red = makecol(190, 0, 0);
-    rectfill(t, 180, 10, 460, 50, makecol(90, 90, 90));
-    rectfill(t, 182, 400, 460, 12 * fh + 16, makecol(0, 0, 0));
-    rectfill(t, 182, 12, 458, 12 * fh + 14, makecol(190, 190, 190));
-    alfont_textout_centre_aa_ex(t, fonts[0], "Scores:", SCREEN_W / 2, 10, red, -1);
+    const screen_rect &f = score_frame, &s = score_shadow, &p = score_sheet;
+    int lines = score_panel_lines * fh;
+    rectfill(t, f.left, f.top, f.right, f.bottom, makecol(90, 90, 90));
+    rectfill(t, s.left, s.top, s.right, lines + s.bottom, makecol(0, 0, 0));
+    rectfill(t, p.left, p.top, p.right, lines + p.bottom, makecol(190, 190, 190));
+    alfont_textout_centre_aa_ex(t, fonts[0], "Scores:", SCREEN_W / 2, score_title_y, red, -1);
     alfont_textout_centre_aa_ex(t, fonts[0], "Press ENTER key to continue...", SCREEN_W / 2,
-                                11 * fh + 10, red, -1);
+                                score_prompt_lines * fh + score_prompt_y, red, -1);
     char text[64];
     for (size_t i = 0; i < scores.size() && i < 10; i++) {
         std::snprintf(text, sizeof text, "%2d. Evil Creature:   %4d", int(i + 1), scores[i]);
-        alfont_textout_centre_aa_ex(t, fonts[0], text, t->w / 2, 40 + int(i) * fh,
+        alfont_textout_centre_aa_ex(t, fonts[0], text, t->w / 2, score_rows_y + int(i) * fh,
                                     scores[i] == current ? red : makecol(0, 0, 0), -1);
     }
 }
@@ -195,7 +208,7 @@ TEST_F(FrameEquality, EveryBenchmarkedSituationTickAfterTick) {
 
     g.level = 23;  // nobody new comes: only the prepared crowd walks
     g.mode = mode_battle;
-    g.repulse_x = 32, g.repulse_y = 84, g.attract_x = 30, g.attract_y = 406;
+    aim_laid_magnets(g);
     for (int grannies : {0, 50, 200, 1000}) {
         crowd(g, grannies, 20);
         for (int t = 0; t < 60; t++)
@@ -231,7 +244,7 @@ TEST_F(FrameEquality, ThreeThousandTicksOfABattleWithClicks) {
     game g;
     lay_tiles(g);
     g.mode = mode_battle;
-    g.repulse_x = 32, g.repulse_y = 84, g.attract_x = 30, g.attract_y = 406;
+    aim_laid_magnets(g);
     layout_seed = 7;
     size_t most_grannies = 0;
     int exploding_ticks = 0;

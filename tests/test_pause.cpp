@@ -75,7 +75,7 @@ TEST_F(Pause, APausedBattleStandsStillAndResumesAsIfNeverPaused) {
 
 // P answers a dialog like any key; focus loss pauses the battle only.
 TEST_F(Pause, DialogsKeepTheirKeysAndOnlyABattlePausesOnFocusLoss) {
-    click(572, 448);
+    press_start();
     ASSERT_EQ(g->mode, mode_dialog);
     key[KEY_Y] = 1;
     EXPECT_TRUE(loop_tick(KEY_P));  // taken as an answer, with Y held: Y

@@ -29,16 +29,28 @@ import time
 TICK = 1.0 / 60.0
 CONVERT = "/usr/bin/convert" if os.path.exists("/usr/bin/convert") else "convert"
 
-# Screen layout of the game.
+# Screen layout of the game, from layout.json in the build folder (--layout),
+# which the build writes from the game's own layout header.
+L = None
+
+
+def load_layout(path):
+    global L, CASTLE_PIXEL, CASTLE_LINE, FEET_TOP, FEET_BOTTOM, START_BUTTON
+    with open(path) as f:
+        L = argparse.Namespace(**json.load(f))
+    CASTLE_PIXEL = (L.castle_at[0] + 15, L.castle_at[1] + 10)  # inside the castle placeholder
+    CASTLE_LINE = L.castle_line
+    FEET_TOP, FEET_BOTTOM = L.feet_top, L.feet_bottom
+    left, top, right, bottom = L.start_button
+    START_BUTTON = ((left + right) // 2, (top + bottom + 1) // 2)
+
+
 PANEL = (66, 66, 66)
 SCORE_PANEL = (190, 190, 190)
 GROUND = (0, 255, 255)
 WHITE = (255, 255, 255)
 RED = (255, 0, 0)
 GREEN = (0, 255, 0)
-CASTLE_PIXEL = (455, 30)  # inside the castle placeholder at (440, 20)
-CASTLE_LINE = 445
-FEET_TOP, FEET_BOTTOM = 55, 434
 SCAN_TOP, SCAN_BOTTOM = 52, 445  # rows that can hold a granny's bottom edge
 
 # Grid cells the player builds on, (column, row), and the palette slots.
@@ -53,7 +65,6 @@ LAYOUT = [
     (SLOT_UP, (0, 0)),
     (SLOT_DOWN, (1, 5)),
 ]
-START_BUTTON = (572, 448)
 
 
 class Failure(Exception):
@@ -220,17 +231,24 @@ class View:
         foot of the window when the dialog box is a placeholder."""
         dark = 0
         for y in range(460, 480, 2):
-            for x in range(140, 600):
+            for x in range(L.dialog_text[0], 600):
                 r, g, b = s.pixel(x, y)
                 if max(r, g, b) < 90:
                     dark += 1
         return dark >= 20
 
     def is_build(self, s):
-        return all(near(s.pixel(x, y), PANEL) for x, y in ((490, 40), (630, 40), (490, 410), (630, 240)))
+        # a little inside the corners of the grey panel behind the palette
+        left = L.screen_width - L.panel_left_from_right + 10
+        right = L.screen_width - 10
+        top = L.panel_top + 8
+        bottom = L.screen_height - L.panel_bottom_from_bottom - 6
+        return all(near(s.pixel(x, y), PANEL) for x, y in ((left, top), (right, top), (left, bottom), (right, 240)))
 
     def is_score_screen(self, s):
-        return all(near(s.pixel(x, y), SCORE_PANEL, 6) for x, y in ((186, 16), (454, 16), (186, 460), (454, 460)))
+        left, top, right, _ = L.score_sheet
+        left, top, right = left + 4, top + 4, right - 4
+        return all(near(s.pixel(x, y), SCORE_PANEL, 6) for x, y in ((left, top), (right, top), (left, 460), (right, 460)))
 
     def is_battle(self, s):
         return not (self.is_dialog(s) or self.is_build(s) or self.is_score_screen(s))
@@ -246,17 +264,20 @@ class View:
 
 
 def cell_centre(col, row):
-    return 64 * col + 32, 48 + 64 * row + 32
+    half = L.cell_size // 2
+    return L.cell_size * col + half, L.field_top + L.cell_size * row + half
 
 
 def slot_centre(slot):
-    return 544, 64 + 64 * slot + 32
+    return (L.screen_width - L.palette_left_from_right + L.slot_pitch // 2,
+            L.palette_top + L.slot_pitch * slot + L.slot_pitch // 2)
 
 
 def slot_marked(s, slot):
-    # The red frame of the selected slot runs down x = 576, just right of the
-    # palette tiles, over the grey panel.
-    return near(s.pixel(576, 64 + 64 * slot + 40), RED, 40)
+    # The red frame of the selected slot runs down just right of the palette
+    # tiles, over the grey panel.
+    x = L.screen_width - L.palette_right_from_right
+    return near(s.pixel(x, L.palette_top + L.slot_pitch * slot + 40), RED, 40)
 
 
 def cell_colour(s, col, row):
@@ -276,6 +297,10 @@ def wait_for(view, what, secs, describe):
 
 # ------------------------------------------------------------ the battlefield
 
+def magnet_point(col, row, anchor):
+    return L.cell_size * col + anchor[0], L.cell_size * row + anchor[1]
+
+
 def tdiv(a, b):
     q = abs(a) // b
     return q if a >= 0 else -q
@@ -285,28 +310,28 @@ class Field:
     """The ground and magnets of the battle, to foresee where a granny walks."""
 
     def __init__(self, layout):
-        self.grid = [[0] * 6 for _ in range(7)]
+        self.grid = [[0] * L.grid_rows for _ in range(L.grid_columns)]
         self.attract = self.repulse = None
         for slot, (col, row) in layout:
             self.grid[col][row] = slot + 1
             if slot == SLOT_REPULSE:
-                self.repulse = (64 * col + 32, 64 * row + 84)
+                self.repulse = magnet_point(col, row, L.repulse_anchor)
             if slot == SLOT_ATTRACT:
-                self.attract = (64 * col + 30, 64 * row + 86)
+                self.attract = magnet_point(col, row, L.attract_anchor)
 
     def force(self, gx, gy):
         fx = fy = 0.0
         if self.repulse:
             dx, dy = self.repulse[0] - gx, self.repulse[1] - gy
             d = math.sqrt(dx * dx + dy * dy)
-            if d > 3:
-                f = 1000.0 / (d ** 1.87 * 1.15)
+            if d > L.repulse_reach_from:
+                f = L.magnet_power / (d ** L.repulse_falloff * L.repulse_divisor)
                 fx, fy = f * -dx / d, f * -dy / d
         if self.attract:
             dx, dy = self.attract[0] - gx, self.attract[1] - gy
             d = math.sqrt(dx * dx + dy * dy)
-            if d > 7:
-                f = 1000.0 / (d ** 1.2 * 20)
+            if d > L.attract_reach_from:
+                f = L.magnet_power / (d ** L.attract_falloff * L.attract_divisor)
                 fx += f * dx / d
                 fy += f * dy / d
         return fx, fy
@@ -317,19 +342,19 @@ class Field:
         walking = x <= CASTLE_LINE
         for _ in range(ticks):
             if walking:
-                col, row = tdiv(int(x), 64), tdiv(int(y - 55), 64)
-                if 0 <= col <= 6 and 0 <= row <= 5:
+                col, row = tdiv(int(x), L.cell_size), tdiv(int(y - FEET_TOP), L.cell_size)
+                if 0 <= col < L.grid_columns and 0 <= row < L.grid_rows:
                     tile = self.grid[col][row]
                     fx, fy = self.force(int(x), int(y))
                 else:
                     tile, fx, fy = 0, 0.0, 0.0
                 x, y = x + fx, y + fy
                 if tile == 1:
-                    x += vx / 2.5
+                    x += vx / L.slow_tile_divisor
                 elif tile == 2:
-                    x, y = x + vx, y - 0.65
+                    x, y = x + vx, y - L.tile_drift
                 elif tile == 3:
-                    x, y = x + vx, y + 0.65
+                    x, y = x + vx, y + L.tile_drift
                 else:
                     x += vx
                 if y < FEET_TOP or y > FEET_BOTTOM:
@@ -355,7 +380,8 @@ class Shot:
         return d + self.t, d + self.t + 40
 
     def covers(self, p):
-        return abs(p[0] - self.cx) <= 20 and abs(p[1] - (6 * self.t + 5)) <= 20
+        reach = L.blast_reach - 4  # a little inside the blast
+        return abs(p[0] - self.cx) <= reach and abs(p[1] - (6 * self.t + L.blast_drop)) <= reach
 
     def hides(self, x, y, t):
         """Whether (x, y) of a screenshot taken at t may be this meteor's own square."""
@@ -444,7 +470,7 @@ class Battle:
             if q is None:
                 return None
             steps = max(8, min(71, int(round((q[1] - 5) / 6.0))))
-        return max(1, min(457, int(round(q[0])))), 6 * steps + 3
+        return max(1, min(L.firing_right, int(round(q[0])))), 6 * steps + 3
 
     def covered(self, path, t_seen):
         for sh in self.shots:
@@ -639,7 +665,7 @@ def check_fresh_level(s):
     for _, (col, row) in LAYOUT:
         if not near(cell_colour(s, col, row), GROUND):
             raise Failure("cell %d,%d still holds a tile in the new level" % (col, row))
-    for x in (0, 64, 448):
+    for x in (0, L.cell_size, L.field_width):
         if s.pixel(x, 200) != WHITE:
             raise Failure("no grid line at x=%d in the new build phase" % x)
     if not slot_marked(s, SLOT_SLOW):
@@ -702,6 +728,7 @@ def hiscores(args):
 
 def main():
     ap = argparse.ArgumentParser()
+    ap.add_argument("--layout", help="layout.json from the build folder")
     sub = ap.add_subparsers(dest="cmd", required=True)
     p = sub.add_parser("play")
     p.add_argument("--window", type=int, required=True)
@@ -720,6 +747,10 @@ def main():
     p.add_argument("--seed", action="store_true")
     args = ap.parse_args()
     try:
+        if args.layout:
+            load_layout(args.layout)
+        elif args.cmd not in ("close", "hiscores"):
+            raise Failure("%s needs --layout" % args.cmd)
         if args.cmd == "play":
             play(args)
         elif args.cmd == "battle":

@@ -18,7 +18,7 @@ artifacts="$build/e2e-artifacts/stop_signals"
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
 trap 'x_stop_all; rm -rf "$work"' EXIT
-player() { python3 "$here/scripted_player.py" "$@"; }
+player() { python3 "$here/scripted_player.py" --layout "$build/layout.json" "$@"; }
 
 x_stage_placeholder_game "$work/game" "$build"
 player hiscores --seed --file "$work/game/hi.dat" || x_fail "cannot write the starting hi.dat"

@@ -14,7 +14,7 @@ x_need python3 xwininfo cmp
 
 work=$(mktemp -d /tmp/tollybrook-window.XXXXXX)
 trap 'x_stop_all; rm -rf "$work"' EXIT
-player() { python3 "$here/scripted_player.py" "$@"; }
+player() { python3 "$here/scripted_player.py" --layout "$build/layout.json" "$@"; }
 
 # Starts a staged copy, checks the window, waits for the first drawn frame.
 start_game() {

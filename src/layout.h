@@ -1,0 +1,111 @@
+// Where the parts of the playfield stand on the 640x480 screen, in screen
+// pixels, and the numbers of how a granny moves over the field. The rules,
+// the drawing, the tests, the benchmarks and the scripted player (through
+// layout.json, written from this file by tests/layout_json.cpp) all read
+// them from here.
+#pragma once
+
+const int screen_width = 640;
+const int screen_height = 480;
+
+const int grid_columns = 7;
+const int grid_rows = 6;
+const int palette_slots = 5;
+
+// A rectangle by its edges, all included.
+struct screen_rect {
+    int left, top, right, bottom;
+};
+struct offset {
+    int x, y;
+};
+
+// ---- the field
+
+const int cell_size = 64;
+const int field_top = 48;                                 // top edge of the grid's first row
+const int field_width = grid_columns * cell_size;          // 448
+const int field_bottom = field_top + grid_rows * cell_size;  // 432, first row below the grid
+// Meteors may land a little right of the grid, on the castle's doorstep.
+const int firing_right = 457;
+// A granny's feet stand between these rows; rows of the grid under her feet
+// are counted from the top one, seven pixels below the top of the field.
+const int feet_top = 55;
+const int feet_bottom = 434;
+const int feet_spawn_rows = 384;  // she comes in at feet_top + rand() % feet_spawn_rows
+// A granny whose feet pass this column has reached the castle.
+const int castle_line = 445;
+
+// A magnet pulls or pushes from this point of the cell it lies in, measured
+// from (cell_size * column, cell_size * row): below the cell's middle.
+constexpr offset repulse_anchor = {32, 84};
+constexpr offset attract_anchor = {30, 86};
+constexpr offset magnet_point(int column, int row, offset anchor) {
+    return {cell_size * column + anchor.x, cell_size * row + anchor.y};
+}
+
+// ---- how a granny moves
+
+// force = magnet_power / (distance^falloff * divisor), nothing this close or closer
+const double magnet_power = 1000;
+const double repulse_falloff = 1.87;
+const double repulse_divisor = 1.15;
+const float repulse_reach_from = 3;
+const double attract_falloff = 1.2;
+const double attract_divisor = 20;
+const float attract_reach_from = 7;
+const double slow_tile_divisor = 2.5;  // the walking speed is divided by this on a slow tile
+const double tile_drift = 0.65;        // pixels an up or down tile moves her each tick
+// An explosion reaches this far each way from a point blast_drop below its centre.
+const int blast_reach = 24;
+const int blast_drop = 5;
+
+// ---- the build overlay (x measured from the right edge of the screen)
+
+const int palette_left_from_right = 128;  // the column of palette tiles
+const int palette_right_from_right = 64;
+const int palette_top = 64;
+const int slot_pitch = cell_size;
+const int palette_bottom = palette_top + palette_slots * slot_pitch - 1;  // 383
+const int palette_frame_from_bottom = 96;  // the frame round the palette tiles
+const int grid_lines_from_bottom = 48;    // the grid lines reach down to here
+const int panel_left_from_right = 160;  // the grey panel behind the palette
+const int panel_top = 32;
+const int panel_bottom_from_bottom = 64;
+// The red stock badge of a slot, its top-left and bottom-right corners
+// measured from the slot's top; the count is written at stock_text.
+constexpr offset badge_from = {50, 21}, badge_to = {10, 42}, stock_text = {34, 31};
+// The start button's picture stands with its top-left corner at (left, top);
+// a click counts inside it, the left and top edges excluded.
+constexpr screen_rect start_button = {522, 424, 622, 471};
+
+// ---- scenery and the battle
+
+const int top_strip_y = 38;  // the strip of scenery above the field
+const int ground_rows = 12;
+constexpr offset castle_at = {440, 20};
+// The battle's texts, centred on x, at y = y_from_top + y_per_font_height * fh.
+struct battle_text_place {
+    int x, y_from_top, y_per_font_height;
+};
+constexpr battle_text_place battle_text_places[4] = {
+    {560, 5, 0}, {560, 0, 1}, {560, 400, 0}, {560, 395, 1}};  // shield label and value, score label and value
+
+// ---- the dialog box, measured from its top-left corner
+
+constexpr offset dialog_portrait = {27, 18};
+constexpr offset dialog_text = {140, 10};  // the first line; the others follow
+const int dialog_line_pitch = 25;
+
+// ---- the score panel
+
+const int score_title_y = 10;
+const int score_prompt_lines = 11;  // the prompt stands this many font heights
+const int score_prompt_y = 10;      // plus this many pixels down
+const int score_rows_y = 40;        // the first row; one font height between rows
+constexpr screen_rect score_frame = {180, 10, 460, 50};
+// The two rectangles behind the rows reach score_panel_lines font heights
+// plus `bottom` pixels down.
+const int score_panel_lines = 12;
+constexpr screen_rect score_shadow = {182, 400, 460, 16};
+constexpr screen_rect score_sheet = {182, 12, 458, 14};
