@@ -18,8 +18,8 @@ namespace {
 
 constexpr int default_size = 16;
 constexpr int max_size = 2048;
-constexpr int first_glyph = 32;   // space
-constexpr int end_glyph = 127;    // DEL and above draw nothing
+constexpr int first_glyph = 32;  // space
+constexpr int end_glyph = 127;   // DEL and above draw nothing
 constexpr int glyph_slots = 128;
 // No glyph may be larger than this many line heights either way: a face
 // whose line metrics are tiny next to its outlines would otherwise be
@@ -53,25 +53,23 @@ unsigned long glyphs_rendered = 0;
 struct ALFONT_FONT {
     FT_Face face = nullptr;
     int size = default_size;
-    int face_size = 0;  // size the FreeType face is currently scaled to
+    int face_size = 0;        // size the FreeType face is currently scaled to
     int width_percent = 100;  // narrowing of every glyph
     // Ascender and descender (negative) in font units, and units per em.
     long ascender = 0;
     long descender = 0;
     long units_per_em = 0;
     std::map<int, std::unique_ptr<size_cache>> caches;
-    size_cache *current = nullptr;  // cache for `size`
+    size_cache* current = nullptr;  // cache for `size`
 };
 
 namespace {
 
-std::set<ALFONT_FONT *> live_fonts;  // live fonts, released on alfont_exit
+std::set<ALFONT_FONT*> live_fonts;  // live fonts, released on alfont_exit
 
-size_cache &cache_for_size(ALFONT_FONT *f)
-{
-    if (f->current)
-        return *f->current;
-    std::unique_ptr<size_cache> &slot = f->caches[f->size];
+size_cache& cache_for_size(ALFONT_FONT* f) {
+    if (f->current) return *f->current;
+    std::unique_ptr<size_cache>& slot = f->caches[f->size];
     if (!slot) {
         slot = std::make_unique<size_cache>();
         double span = double(f->ascender - f->descender);
@@ -82,16 +80,12 @@ size_cache &cache_for_size(ALFONT_FONT *f)
 }
 
 // Scales the face so that ascender - descender spans f->size pixels.
-bool scale_face(ALFONT_FONT *f)
-{
-    if (!f->face)
-        return false;
-    if (f->face_size == f->size)
-        return true;
+bool scale_face(ALFONT_FONT* f) {
+    if (!f->face) return false;
+    if (f->face_size == f->size) return true;
     double span = double(f->ascender - f->descender);
     long char_height = std::lround(f->size * 64.0 * f->units_per_em / span);
-    if (char_height < 1)
-        char_height = 1;
+    if (char_height < 1) char_height = 1;
     if (FT_Set_Char_Size(f->face, 0, char_height, 72, 72) != 0) {
         f->face_size = 0;
         return false;
@@ -105,37 +99,29 @@ bool scale_face(ALFONT_FONT *f)
 
 // Whether the face's glyph box, scaled so its line spans `size` pixels,
 // stays within glyph_bound line heights in both directions.
-bool glyphs_fit(const ALFONT_FONT *f, int size)
-{
-    const FT_BBox &box = f->face->bbox;
+bool glyphs_fit(const ALFONT_FONT* f, int size) {
+    const FT_BBox& box = f->face->bbox;
     double span = double(f->ascender - f->descender);
     double limit = double(glyph_bound) * size;
     return double(box.xMax - box.xMin) * size / span <= limit &&
            double(box.yMax - box.yMin) * size / span <= limit;
 }
 
-void rasterise(ALFONT_FONT *f, glyph &g, unsigned char c)
-{
+void rasterise(ALFONT_FONT* f, glyph& g, unsigned char c) {
     g.ready = true;  // a glyph that fails to render stays blank; never retried
-    if (!scale_face(f))
-        return;
+    if (!scale_face(f)) return;
     FT_UInt index = FT_Get_Char_Index(f->face, c);
-    if (FT_Load_Glyph(f->face, index, FT_LOAD_NO_BITMAP) != 0)
-        return;
+    if (FT_Load_Glyph(f->face, index, FT_LOAD_NO_BITMAP) != 0) return;
     FT_GlyphSlot slot = f->face->glyph;
     // The face's box may lie: measure this outline before it is rendered.
     const long bound = 64L * glyph_bound * f->size;  // 26.6 pixels
-    if (slot->metrics.width > bound || slot->metrics.height > bound)
-        return;
-    if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
-        return;
+    if (slot->metrics.width > bound || slot->metrics.height > bound) return;
+    if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return;
     ++glyphs_rendered;
 
     g.advance = int((slot->advance.x + 32) >> 6);
-    const FT_Bitmap &bm = slot->bitmap;
-    if (bm.pixel_mode != FT_PIXEL_MODE_GRAY || bm.width == 0 || bm.rows == 0 ||
-        !bm.buffer)
-        return;
+    const FT_Bitmap& bm = slot->bitmap;
+    if (bm.pixel_mode != FT_PIXEL_MODE_GRAY || bm.width == 0 || bm.rows == 0 || !bm.buffer) return;
     g.left = slot->bitmap_left;
     g.top = slot->bitmap_top;
     g.w = int(bm.width);
@@ -143,33 +129,27 @@ void rasterise(ALFONT_FONT *f, glyph &g, unsigned char c)
     g.coverage.resize(size_t(g.w) * size_t(g.h));
     const int max_level = bm.num_grays > 1 ? bm.num_grays - 1 : 255;
     for (int row = 0; row < g.h; ++row) {
-        const unsigned char *src = bm.buffer + std::ptrdiff_t(row) * bm.pitch;
+        const unsigned char* src = bm.buffer + std::ptrdiff_t(row) * bm.pitch;
         if (bm.pitch < 0)  // bottom-up bitmap: pitch is negative from row 0
             src = bm.buffer + std::ptrdiff_t(g.h - 1 - row) * -bm.pitch;
-        unsigned char *dst = &g.coverage[size_t(row) * size_t(g.w)];
+        unsigned char* dst = &g.coverage[size_t(row) * size_t(g.w)];
         for (int x = 0; x < g.w; ++x)
-            dst[x] = max_level == 255 ? src[x]
-                                      : (unsigned char)(src[x] * 255 / max_level);
+            dst[x] = max_level == 255 ? src[x] : (unsigned char)(src[x] * 255 / max_level);
     }
 }
 
-const glyph *glyph_for(ALFONT_FONT *f, size_cache &sc, unsigned char c)
-{
-    if (c < first_glyph || c >= end_glyph)
-        return nullptr;
-    glyph &g = sc.glyphs[c];
-    if (!g.ready)
-        rasterise(f, g, c);
+const glyph* glyph_for(ALFONT_FONT* f, size_cache& sc, unsigned char c) {
+    if (c < first_glyph || c >= end_glyph) return nullptr;
+    glyph& g = sc.glyphs[c];
+    if (!g.ready) rasterise(f, g, c);
     return &g;
 }
 
-long long text_length(ALFONT_FONT *f, const char *s)
-{
-    size_cache &sc = cache_for_size(f);
+long long text_length(ALFONT_FONT* f, const char* s) {
+    size_cache& sc = cache_for_size(f);
     long long w = 0;
-    for (const unsigned char *p = (const unsigned char *)s; *p; ++p)
-        if (const glyph *g = glyph_for(f, sc, *p))
-            w += g->advance;
+    for (const unsigned char* p = (const unsigned char*)s; *p; ++p)
+        if (const glyph* g = glyph_for(f, sc, *p)) w += g->advance;
     return w;
 }
 
@@ -180,8 +160,7 @@ struct Area {
     bool empty() const { return l >= r || t >= b; }
 };
 
-Area drawable_area(BITMAP *bmp)
-{
+Area drawable_area(BITMAP* bmp) {
     Area a{0, 0, bmp->w, bmp->h};
     if (bmp->clip) {
         a.l = std::max(a.l, bmp->cl);
@@ -192,15 +171,14 @@ Area drawable_area(BITMAP *bmp)
     return a;
 }
 
-inline int mix(int bg, int fg, unsigned a)
-{
+inline int mix(int bg, int fg, unsigned a) {
     return int((unsigned(bg) * (255 - a) + unsigned(fg) * a + 127) / 255);
 }
 
 // Pixel access for each memory-bitmap depth. `line` is bmp->line[y].
 struct Pixels15 {
-    static int read(unsigned char *line, int x) { return ((uint16_t *)line)[x]; }
-    static void write(unsigned char *line, int x, int c) { ((uint16_t *)line)[x] = uint16_t(c); }
+    static int read(unsigned char* line, int x) { return ((uint16_t*)line)[x]; }
+    static void write(unsigned char* line, int x, int c) { ((uint16_t*)line)[x] = uint16_t(c); }
     static int r(int c) { return getr15(c); }
     static int g(int c) { return getg15(c); }
     static int b(int c) { return getb15(c); }
@@ -208,8 +186,8 @@ struct Pixels15 {
 };
 
 struct Pixels16 {
-    static int read(unsigned char *line, int x) { return ((uint16_t *)line)[x]; }
-    static void write(unsigned char *line, int x, int c) { ((uint16_t *)line)[x] = uint16_t(c); }
+    static int read(unsigned char* line, int x) { return ((uint16_t*)line)[x]; }
+    static void write(unsigned char* line, int x, int c) { ((uint16_t*)line)[x] = uint16_t(c); }
     static int r(int c) { return getr16(c); }
     static int g(int c) { return getg16(c); }
     static int b(int c) { return getb16(c); }
@@ -217,8 +195,10 @@ struct Pixels16 {
 };
 
 struct Pixels24 {
-    static int read(unsigned char *line, int x) { return bmp_read24(uintptr_t(line + x * 3)); }
-    static void write(unsigned char *line, int x, int c) { bmp_write24(uintptr_t(line + x * 3), c); }
+    static int read(unsigned char* line, int x) { return bmp_read24(uintptr_t(line + x * 3)); }
+    static void write(unsigned char* line, int x, int c) {
+        bmp_write24(uintptr_t(line + x * 3), c);
+    }
     static int r(int c) { return getr24(c); }
     static int g(int c) { return getg24(c); }
     static int b(int c) { return getb24(c); }
@@ -226,8 +206,8 @@ struct Pixels24 {
 };
 
 struct Pixels32 {
-    static int read(unsigned char *line, int x) { return int(((uint32_t *)line)[x]); }
-    static void write(unsigned char *line, int x, int c) { ((uint32_t *)line)[x] = uint32_t(c); }
+    static int read(unsigned char* line, int x) { return int(((uint32_t*)line)[x]); }
+    static void write(unsigned char* line, int x, int c) { ((uint32_t*)line)[x] = uint32_t(c); }
     static int r(int c) { return getr32(c); }
     static int g(int c) { return getg32(c); }
     static int b(int c) { return getb32(c); }
@@ -239,66 +219,55 @@ struct Span {
     int x0, y0, x1, y1;  // bitmap coordinates, x1/y1 exclusive
 };
 
-bool visible_span(const glyph &g, long long gx, long long gy, const Area &area,
-                  Span &out)
-{
+bool visible_span(const glyph& g, long long gx, long long gy, const Area& area, Span& out) {
     long long x0 = std::max<long long>(gx, area.l);
     long long y0 = std::max<long long>(gy, area.t);
     long long x1 = std::min<long long>(gx + g.w, area.r);
     long long y1 = std::min<long long>(gy + g.h, area.b);
-    if (x0 >= x1 || y0 >= y1)
-        return false;
+    if (x0 >= x1 || y0 >= y1) return false;
     out = Span{int(x0), int(y0), int(x1), int(y1)};
     return true;
 }
 
 template <class Px>
-void blend_memory(BITMAP *bmp, const glyph &g, long long gx, long long gy,
-                  const Area &area, int color)
-{
+void blend_memory(BITMAP* bmp, const glyph& g, long long gx, long long gy, const Area& area,
+                  int color) {
     Span s;
-    if (!visible_span(g, gx, gy, area, s))
-        return;
+    if (!visible_span(g, gx, gy, area, s)) return;
     const int fr = Px::r(color), fg = Px::g(color), fb = Px::b(color);
     for (int y = s.y0; y < s.y1; ++y) {
-        const unsigned char *src =
-            &g.coverage[size_t(y - gy) * size_t(g.w) + size_t(s.x0 - gx)];
-        unsigned char *line = bmp->line[y];
+        const unsigned char* src = &g.coverage[size_t(y - gy) * size_t(g.w) + size_t(s.x0 - gx)];
+        unsigned char* line = bmp->line[y];
         for (int x = s.x0; x < s.x1; ++x) {
             unsigned a = *src++;
-            if (a == 0)
-                continue;
+            if (a == 0) continue;
             if (a == 255) {
                 Px::write(line, x, color);
                 continue;
             }
             int bg = Px::read(line, x);
-            Px::write(line, x, Px::make(mix(Px::r(bg), fr, a),
-                                        mix(Px::g(bg), fg, a),
-                                        mix(Px::b(bg), fb, a)));
+            Px::write(
+                line, x,
+                Px::make(mix(Px::r(bg), fr, a), mix(Px::g(bg), fg, a), mix(Px::b(bg), fb, a)));
         }
     }
 }
 
 // Any other bitmap (video, system, or an unusual depth): through Allegro's
 // own pixel calls.
-void blend_generic(BITMAP *bmp, const glyph &g, long long gx, long long gy,
-                   const Area &area, int color)
-{
+void blend_generic(BITMAP* bmp, const glyph& g, long long gx, long long gy, const Area& area,
+                   int color) {
     Span s;
-    if (!visible_span(g, gx, gy, area, s))
-        return;
+    if (!visible_span(g, gx, gy, area, s)) return;
     const int depth = bitmap_color_depth(bmp);
     const int fr = getr_depth(depth, color);
     const int fg = getg_depth(depth, color);
     const int fb = getb_depth(depth, color);
     for (int y = s.y0; y < s.y1; ++y) {
-        const unsigned char *src =
-            &g.coverage[size_t(y - gy) * size_t(g.w) + size_t(s.x0 - gx)];
+        const unsigned char* src = &g.coverage[size_t(y - gy) * size_t(g.w) + size_t(s.x0 - gx)];
         for (int x = s.x0; x < s.x1; ++x) {
             unsigned a = *src++;
-            if (a == 0)
-                continue;
+            if (a == 0) continue;
             if (a == 255) {
                 putpixel(bmp, x, y, color);
                 continue;
@@ -312,57 +281,49 @@ void blend_generic(BITMAP *bmp, const glyph &g, long long gx, long long gy,
     }
 }
 
-using BlendFn = void (*)(BITMAP *, const glyph &, long long, long long,
-                         const Area &, int);
+using BlendFn = void (*)(BITMAP*, const glyph&, long long, long long, const Area&, int);
 
-BlendFn blender_for(BITMAP *bmp)
-{
+BlendFn blender_for(BITMAP* bmp) {
     if (is_memory_bitmap(bmp)) {
         switch (bitmap_color_depth(bmp)) {
-        case 15: return blend_memory<Pixels15>;
-        case 16: return blend_memory<Pixels16>;
-        case 24: return blend_memory<Pixels24>;
-        case 32: return blend_memory<Pixels32>;
-        default: break;
+            case 15: return blend_memory<Pixels15>;
+            case 16: return blend_memory<Pixels16>;
+            case 24: return blend_memory<Pixels24>;
+            case 32: return blend_memory<Pixels32>;
+            default: break;
         }
     }
     return blend_generic;
 }
 
-void draw_text(BITMAP *bmp, ALFONT_FONT *f, const char *s, long long x,
-               long long y, int color, int backg, long long width)
-{
+void draw_text(BITMAP* bmp, ALFONT_FONT* f, const char* s, long long x, long long y, int color,
+               int backg, long long width) {
     const Area area = drawable_area(bmp);
-    if (area.empty())
-        return;
-    size_cache &sc = cache_for_size(f);
+    if (area.empty()) return;
+    size_cache& sc = cache_for_size(f);
 
     if (backg != -1 && width > 0) {
         long long l = std::max<long long>(x, area.l);
         long long t = std::max<long long>(y, area.t);
         long long r = std::min<long long>(x + width, area.r);
         long long b = std::min<long long>(y + f->size, area.b);
-        if (l < r && t < b)
-            rectfill(bmp, int(l), int(t), int(r - 1), int(b - 1), backg);
+        if (l < r && t < b) rectfill(bmp, int(l), int(t), int(r - 1), int(b - 1), backg);
     }
 
     const BlendFn blend = blender_for(bmp);
     const long long baseline = y + sc.ascent;
     long long pen = x;
-    for (const unsigned char *p = (const unsigned char *)s; *p; ++p) {
-        const glyph *g = glyph_for(f, sc, *p);
-        if (!g)
-            continue;
-        if (g->w > 0)
-            blend(bmp, *g, pen + g->left, baseline - g->top, area, color);
+    for (const unsigned char* p = (const unsigned char*)s; *p; ++p) {
+        const glyph* g = glyph_for(f, sc, *p);
+        if (!g) continue;
+        if (g->w > 0) blend(bmp, *g, pen + g->left, baseline - g->top, area, color);
         pen += g->advance;
     }
 }
 
 }  // namespace
 
-int alfont_init(void)
-{
+int alfont_init(void) {
     if (init_count == 0 && FT_Init_FreeType(&library) != 0) {
         library = nullptr;
         return -1;
@@ -371,11 +332,9 @@ int alfont_init(void)
     return 0;
 }
 
-void alfont_exit(void)
-{
-    if (init_count == 0 || --init_count > 0)
-        return;
-    for (ALFONT_FONT *f : live_fonts) {
+void alfont_exit(void) {
+    if (init_count == 0 || --init_count > 0) return;
+    for (ALFONT_FONT* f : live_fonts) {
         FT_Done_Face(f->face);
         f->face = nullptr;
         f->face_size = 0;
@@ -385,13 +344,10 @@ void alfont_exit(void)
     library = nullptr;
 }
 
-ALFONT_FONT *alfont_load_font(const char *filepathname)
-{
-    if (!library || !filepathname)
-        return nullptr;
+ALFONT_FONT* alfont_load_font(const char* filepathname) {
+    if (!library || !filepathname) return nullptr;
     FT_Face face = nullptr;
-    if (FT_New_Face(library, filepathname, 0, &face) != 0)
-        return nullptr;
+    if (FT_New_Face(library, filepathname, 0, &face) != 0) return nullptr;
     if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
         FT_Done_Face(face);
         return nullptr;
@@ -420,10 +376,8 @@ ALFONT_FONT *alfont_load_font(const char *filepathname)
     return f.release();
 }
 
-int alfont_set_font_size(ALFONT_FONT *f, int h)
-{
-    if (!f || h < 1 || h > max_size || (f->face && !glyphs_fit(f, h)))
-        return -1;
+int alfont_set_font_size(ALFONT_FONT* f, int h) {
+    if (!f || h < 1 || h > max_size || (f->face && !glyphs_fit(f, h))) return -1;
     if (h != f->size) {
         f->size = h;
         f->current = nullptr;
@@ -431,10 +385,8 @@ int alfont_set_font_size(ALFONT_FONT *f, int h)
     return 0;
 }
 
-int alfont_set_width_percent(ALFONT_FONT *f, int percent)
-{
-    if (!f || percent < 1 || percent > 100)
-        return -1;
+int alfont_set_width_percent(ALFONT_FONT* f, int percent) {
+    if (!f || percent < 1 || percent > 100) return -1;
     if (percent != f->width_percent) {
         f->width_percent = percent;
         f->caches.clear();  // every cached glyph has the old width
@@ -444,48 +396,33 @@ int alfont_set_width_percent(ALFONT_FONT *f, int percent)
     return 0;
 }
 
-int alfont_get_font_height(ALFONT_FONT *f)
-{
-    return f ? f->size : 0;
-}
+int alfont_get_font_height(ALFONT_FONT* f) { return f ? f->size : 0; }
 
-int alfont_text_length(ALFONT_FONT *f, const char *s)
-{
-    if (!f || !s)
-        return 0;
+int alfont_text_length(ALFONT_FONT* f, const char* s) {
+    if (!f || !s) return 0;
     long long w = text_length(f, s);
     return w > INT32_MAX ? INT32_MAX : int(w);
 }
 
-void alfont_textout_aa_ex(BITMAP *bmp, ALFONT_FONT *f, const char *s, int x,
-                          int y, int color, int backg)
-{
-    if (!bmp || !f || !s || !*s)
-        return;
+void alfont_textout_aa_ex(BITMAP* bmp, ALFONT_FONT* f, const char* s, int x, int y, int color,
+                          int backg) {
+    if (!bmp || !f || !s || !*s) return;
     long long width = backg != -1 ? text_length(f, s) : 0;
     draw_text(bmp, f, s, x, y, color, backg, width);
 }
 
-void alfont_textout_centre_aa_ex(BITMAP *bmp, ALFONT_FONT *f, const char *s,
-                                 int x, int y, int color, int backg)
-{
-    if (!bmp || !f || !s || !*s)
-        return;
+void alfont_textout_centre_aa_ex(BITMAP* bmp, ALFONT_FONT* f, const char* s, int x, int y,
+                                 int color, int backg) {
+    if (!bmp || !f || !s || !*s) return;
     long long width = text_length(f, s);
     draw_text(bmp, f, s, (long long)x - width / 2, y, color, backg, width);
 }
 
-void alfont_destroy_font(ALFONT_FONT *f)
-{
-    if (!f)
-        return;
+void alfont_destroy_font(ALFONT_FONT* f) {
+    if (!f) return;
     live_fonts.erase(f);
-    if (f->face)
-        FT_Done_Face(f->face);
+    if (f->face) FT_Done_Face(f->face);
     delete f;
 }
 
-unsigned long alfont_glyphs_rendered(void)
-{
-    return glyphs_rendered;
-}
+unsigned long alfont_glyphs_rendered(void) { return glyphs_rendered; }

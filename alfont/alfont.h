@@ -44,27 +44,27 @@ void alfont_exit(void);
  * a scalable outline font). Returns NULL if the library is not started or
  * the file is missing, unreadable, corrupt or not scalable. A new font has
  * size 16. */
-ALFONT_FONT *alfont_load_font(const char *filepathname);
+ALFONT_FONT* alfont_load_font(const char* filepathname);
 
 /* Sets the line height in pixels (see "Sizing" above); 1 to 2048.
  * Returns 0 on success, -1 (and keeps the previous size) otherwise, also
  * when the face's glyph box at that size would be more than four line
  * heights wide or tall. Whatever the size, a glyph larger than that is
  * never rasterised: it draws nothing. */
-int alfont_set_font_size(ALFONT_FONT *f, int h);
+int alfont_set_font_size(ALFONT_FONT* f, int h);
 
 /* Narrows every glyph and its advance to percent of its natural width;
  * 1 to 100 (the default, no narrowing). The line height is unchanged, and
  * a narrowed glyph never outgrows the bound set on its size. Returns 0 on
  * success, -1 (and keeps the previous width) otherwise. */
-int alfont_set_width_percent(ALFONT_FONT *f, int percent);
+int alfont_set_width_percent(ALFONT_FONT* f, int percent);
 
 /* The size last set, in pixels; 0 for a NULL font. */
-int alfont_get_font_height(ALFONT_FONT *f);
+int alfont_get_font_height(ALFONT_FONT* f);
 
 /* Width in pixels of s: the sum of its glyphs' advances. 0 for a NULL font
  * or string. */
-int alfont_text_length(ALFONT_FONT *f, const char *s);
+int alfont_text_length(ALFONT_FONT* f, const char* s);
 
 /* Draws s with its left end at x and the top of its line at y, anti-aliased
  * in color (a value made with makecol for bmp's colour depth). If backg is
@@ -72,17 +72,16 @@ int alfont_text_length(ALFONT_FONT *f, const char *s);
  * first filled with backg. Drawing is clipped to bmp's clip rectangle and
  * never goes outside the bitmap. Blending works on 15, 16, 24 and 32 bits
  * per pixel; other depths get a coarse fallback. */
-void alfont_textout_aa_ex(struct BITMAP *bmp, ALFONT_FONT *f, const char *s,
-                          int x, int y, int color, int backg);
+void alfont_textout_aa_ex(struct BITMAP* bmp, ALFONT_FONT* f, const char* s, int x, int y,
+                          int color, int backg);
 
 /* As alfont_textout_aa_ex, with the string centred on x: its left end is
  * at x - alfont_text_length(f, s) / 2. */
-void alfont_textout_centre_aa_ex(struct BITMAP *bmp, ALFONT_FONT *f,
-                                 const char *s, int x, int y, int color,
-                                 int backg);
+void alfont_textout_centre_aa_ex(struct BITMAP* bmp, ALFONT_FONT* f, const char* s, int x, int y,
+                                 int color, int backg);
 
 /* Frees a font and its cached glyphs. NULL is ignored. */
-void alfont_destroy_font(ALFONT_FONT *f);
+void alfont_destroy_font(ALFONT_FONT* f);
 
 /* Diagnostic: the number of glyphs rasterised since the program started.
  * Drawing text whose glyphs are all cached leaves it unchanged. */

@@ -29,8 +29,8 @@
 namespace {
 
 // Budgets in milliseconds a tick (a tick may take 16.7 ms in all).
-const double small_budget_ms = 0.1;   // every scenario up to 200 grannies
-const double large_budget_ms = 0.5;   // 1000 grannies
+const double small_budget_ms = 0.1;  // every scenario up to 200 grannies
+const double large_budget_ms = 0.5;  // 1000 grannies
 // How much dearer a granny (or meteor) may get as the crowd grows before we
 // call the growth worse than linear. On a busy machine the large crowds have
 // measured up to 1.4 times the small ones' cost each; work that grows with
@@ -148,7 +148,8 @@ void bench_build(benchmark::State& state) {
         built->selected = 2;
         return built;
     }();
-    time_ticks(state, [] {}, [] { update_and_draw(*g); });
+    time_ticks(
+        state, [] {}, [] { update_and_draw(*g); });
 }
 
 // A battle with a given crowd, ready to be ticked again and again from the
@@ -191,7 +192,8 @@ struct battle_scenario {
 
 void bench_battle(benchmark::State& state, int granny_count, int meteor_count) {
     battle_scenario battle(granny_count, meteor_count);
-    time_ticks(state, [&] { battle.prepare(); }, battle_scenario::tick);
+    time_ticks(
+        state, [&] { battle.prepare(); }, battle_scenario::tick);
 }
 
 // Growth in a population: a tick with none, few and many of them, timed in
@@ -229,12 +231,14 @@ void bench_dialog(benchmark::State& state) {
         talking->scene_step = 2;
         return talking;
     }();
-    time_ticks(state, [] {}, [] { update_and_draw(*g); });
+    time_ticks(
+        state, [] {}, [] { update_and_draw(*g); });
 }
 
 void bench_score_screen(benchmark::State& state) {
     static const std::vector<int> table = {412, 380, 377, 250, 199, 120, 90, 64, 12, -40};
-    time_ticks(state, [] {}, [] { draw_score(back_buffer, &table, 199); });
+    time_ticks(
+        state, [] {}, [] { draw_score(back_buffer, &table, 199); });
 }
 
 // Collects the median of each scenario while the console shows the usual table.
@@ -245,8 +249,8 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median") continue;
-            double seconds = run.GetAdjustedRealTime() /
-                             benchmark::GetTimeUnitMultiplier(run.time_unit);
+            double seconds =
+                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
             median_ms[run.run_name.function_name] = seconds * 1000.0;
         }
         ConsoleReporter::ReportRuns(runs);
@@ -266,12 +270,9 @@ struct budget {
 // Prints one verdict per budget; returns the number missed.
 int judge(const std::map<std::string, double>& median_ms, bool check_growth) {
     const budget budgets[] = {
-        {"build/full_grid", small_budget_ms},
-        {battle_name(0, 20), small_budget_ms},
-        {battle_name(50, 20), small_budget_ms},
-        {battle_name(200, 20), small_budget_ms},
-        {battle_name(1000, 20), large_budget_ms},
-        {"dialog/step", small_budget_ms},
+        {"build/full_grid", small_budget_ms},     {battle_name(0, 20), small_budget_ms},
+        {battle_name(50, 20), small_budget_ms},   {battle_name(200, 20), small_budget_ms},
+        {battle_name(1000, 20), large_budget_ms}, {"dialog/step", small_budget_ms},
         {"score_screen/frame", small_budget_ms},
     };
     int missed = 0;
@@ -296,8 +297,7 @@ int judge(const std::map<std::string, double>& median_ms, bool check_growth) {
     };
     if (check_growth) {
         const battle_scenario crowds[3] = {{0, 20}, {200, 20}, {1000, 20}};
-        judge_growth("cost per granny (20 meteors)", measure_growth(crowds, 200, 1000), 200,
-                     1000);
+        judge_growth("cost per granny (20 meteors)", measure_growth(crowds, 200, 1000), 200, 1000);
         // Far more meteors than a player keeps in the air, so that the
         // differences stand well above the noise.
         const battle_scenario showers[3] = {{200, 0}, {200, 200}, {200, 1000}};

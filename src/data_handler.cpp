@@ -128,12 +128,14 @@ char* absolute_path(const char* relative) {
     // only for a path longer than any before.
     fname.reserve(PATH_MAX);
     std::string path;
-    if (!base.empty()) path = std::filesystem::path(base + "/" + relative).lexically_normal().string();
+    if (!base.empty())
+        path = std::filesystem::path(base + "/" + relative).lexically_normal().string();
     fname.assign(path.data(), path.size());
     return fname.data();
 }
 
-std::string absolute_patch_index(const std::string& timidity_index, const std::string& index_folder) {
+std::string absolute_patch_index(const std::string& timidity_index,
+                                 const std::string& index_folder) {
     std::istringstream lines(timidity_index);
     std::string line, out, dir = index_folder;
     int patches = 0;
@@ -547,14 +549,17 @@ void draw_laid_tiles(BITMAP* target, const int (&grid)[grid_columns][grid_rows])
     for (int i = 0; i < grid_columns; i++)
         for (int j = 0; j < grid_rows; j++)
             if (grid[i][j] != bare_ground)
-                draw_sprite(target, bSpecTiles[grid[i][j] - 1], cell_size * i, field_top + cell_size * j);
+                draw_sprite(target, bSpecTiles[grid[i][j] - 1], cell_size * i,
+                            field_top + cell_size * j);
 }
 
 void draw_build_overlay(BITMAP* target, const game* g) {
     int W = target->w, H = target->h;
     int white = makecol(255, 255, 255);
-    for (int k = 0; k <= grid_columns; k++) vline(target, cell_size * k, field_top, H - grid_lines_from_bottom, white);
-    for (int k = 0; k <= grid_rows; k++) hline(target, 0, field_top + cell_size * k, field_width, white);
+    for (int k = 0; k <= grid_columns; k++)
+        vline(target, cell_size * k, field_top, H - grid_lines_from_bottom, white);
+    for (int k = 0; k <= grid_rows; k++)
+        hline(target, 0, field_top + cell_size * k, field_width, white);
     int panel_left = W - panel_left_from_right, panel_bottom = H - panel_bottom_from_bottom;
     rectfill(target, panel_left, panel_top, W, panel_bottom, makecol(66, 66, 66));
     rect(target, panel_left, panel_top, W, panel_bottom, makecol(30, 30, 30));
@@ -566,13 +571,15 @@ void draw_build_overlay(BITMAP* target, const game* g) {
         rectfill(target, W - badge_from.x, slot_top + badge_from.y, W - badge_to.x,
                  slot_top + badge_to.y, makecol(200, 0, 0));
         std::snprintf(tmp, sizeof tmp, "%02d", g->stock[s]);
-        textout_ex(target, font, tmp, W - stock_text.x, slot_top + stock_text.y, makecol(0, 0, 0), -1);
+        textout_ex(target, font, tmp, W - stock_text.x, slot_top + stock_text.y, makecol(0, 0, 0),
+                   -1);
     }
     draw_sprite(target, bEtc[start_picture], start_button.left, start_button.top);
     rect(target, tiles_left, palette_top, tiles_right, H - palette_frame_from_bottom,
          makecol(230, 230, 230));
     int selected_top = palette_top + slot_pitch * g->selected;
-    rect(target, tiles_left, selected_top, tiles_right, selected_top + slot_pitch, makecol(255, 0, 0));
+    rect(target, tiles_left, selected_top, tiles_right, selected_top + slot_pitch,
+         makecol(255, 0, 0));
 }
 
 // Red text with a black outline, its left end at `left` (measured once by
@@ -816,7 +823,8 @@ void describe_frame(frame_record& f, const frame_record& before, bool comparable
         f.box = bEtc[dialog_box_picture];
         f.portrait = bEtc[g->speaker];
         std::memcpy(f.lines, g->dialog_lines, sizeof f.lines);
-        f.dialog_reach = comparable && same_dialog(f, before) ? before.dialog_reach : dialog_reach(f);
+        f.dialog_reach =
+            comparable && same_dialog(f, before) ? before.dialog_reach : dialog_reach(f);
     }
 }
 
@@ -892,7 +900,8 @@ void mark_changed_sprites(const std::vector<placed>& before, const std::vector<p
 
 // Marks what differs between the frame in the target and the next one.
 void mark_changes(const frame_record& before, const frame_record& now) {
-    if (before.mode != now.mode || before.font != now.font || before.font_height != now.font_height) {
+    if (before.mode != now.mode || before.font != now.font ||
+        before.font_height != now.font_height) {
         mark({0, 0, now.w, now.h});
         return;
     }
@@ -971,7 +980,8 @@ void paint(BITMAP* target, game* g, const frame_record& f, const area& part) {
             for (int i = 0; i < 4; i++)
                 if (overlap(f.battle[i].reach, part))
                     outlined_text(target, f.battle[i].text, f.battle[i].left,
-                                  battle_text_places[i].y_from_top + battle_text_places[i].y_per_font_height * fh);
+                                  battle_text_places[i].y_from_top +
+                                      battle_text_places[i].y_per_font_height * fh);
             break;
         case mode_dialog:
             if (overlap(f.dialog_reach, part)) draw_dialog(target, g);
@@ -1040,7 +1050,8 @@ void draw_pause_banner(BITMAP* target) {
     int half_w = alfont_text_length(fonts[0], text) / 2 + 24, half_h = fh / 2 + 8;
     rectfill(target, cx - half_w, cy - half_h, cx + half_w, cy + half_h, makecol(0, 0, 0));
     rect(target, cx - half_w, cy - half_h, cx + half_w, cy + half_h, makecol(190, 0, 0));
-    alfont_textout_centre_aa_ex(target, fonts[0], text, cx, cy - fh / 2, makecol(255, 255, 255), -1);
+    alfont_textout_centre_aa_ex(target, fonts[0], text, cx, cy - fh / 2, makecol(255, 255, 255),
+                                -1);
     // Drawn over the frame after draw(): sent now, repainted from the scene next frame.
     frame_overdrawn(target, cx - half_w, cy - half_h, 2 * half_w + 1, 2 * half_h + 1);
 }

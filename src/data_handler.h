@@ -50,7 +50,8 @@ void use_system_midi_patches();
 // A TiMidity patch index rewritten for Allegro's synthesiser, which looks
 // every patch file up beside the index and ignores "dir" lines: each patch
 // file becomes an absolute path. Empty when the index lists no patch.
-std::string absolute_patch_index(const std::string& timidity_index, const std::string& index_folder);
+std::string absolute_patch_index(const std::string& timidity_index,
+                                 const std::string& index_folder);
 
 int load_data();
 int unload_data();

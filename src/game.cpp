@@ -60,8 +60,13 @@ bool should_stop() {
 // ---------------------------------------------------------------- meteors
 
 meteor::meteor(int click_x, int click_y)
-    : timer(static_cast<int>(click_y / 6.0)), frame_div(5), vx(2.0f), vy(6.0f),
-      x(static_cast<float>(click_x + 2 * timer)), y(0.0f), state(meteor_falling) {}
+    : timer(static_cast<int>(click_y / 6.0)),
+      frame_div(5),
+      vx(2.0f),
+      vy(6.0f),
+      x(static_cast<float>(click_x + 2 * timer)),
+      y(0.0f),
+      state(meteor_falling) {}
 
 int meteor::update() {
     if (state == meteor_falling) {
@@ -136,8 +141,8 @@ int granny::update(int tile, float force_x, float force_y) {
     return state;
 }
 
-void magnet_adjust(int attract_x, int attract_y, int repulse_x, int repulse_y,
-                   int granny_x, int granny_y, float* force_x, float* force_y) {
+void magnet_adjust(int attract_x, int attract_y, int repulse_x, int repulse_y, int granny_x,
+                   int granny_y, float* force_x, float* force_y) {
     if (repulse_x != -1 && repulse_y != -1) {
         float dx = static_cast<float>(repulse_x - granny_x);
         float dy = static_cast<float>(repulse_y - granny_y);
@@ -380,45 +385,56 @@ struct dialog_page {
 };
 
 const dialog_page before_battle[] = {
-    {you, {"Are you READY?", "-YES, bring the grannies on! (PRESS Y)", "-No, not yet... (PRESS N)"},
+    {you,
+     {"Are you READY?", "-YES, bring the grannies on! (PRESS Y)", "-No, not yet... (PRESS N)"},
      {{KEY_N, unchanged, unchanged, back_to_build}, {KEY_Y, unchanged, 1, nothing}}},
-    {chuck, {"Save me granny!  :-(", " ", "(Press any key to continue...)"},
+    {chuck,
+     {"Save me granny!  :-(", " ", "(Press any key to continue...)"},
      {{any_key, unchanged, 2, nothing}}},
-    {old_lady, {"Have no fear, for I is here!", " ",
-                "And YOU (points finger) should start running, you evilo!"},
+    {old_lady,
+     {"Have no fear, for I is here!", " ",
+      "And YOU (points finger) should start running, you evilo!"},
      {{any_key, unchanged, 3, nothing}}},
-    {you, {"Be my guest... HAHAHHAHA!", " ", " ( press any key and start the battle ) "},
+    {you,
+     {"Be my guest... HAHAHHAHA!", " ", " ( press any key and start the battle ) "},
      {{any_key, unchanged, 0, start_battle}}},
 };
 
 const int farewell_step = 4;  // in the scene after a won battle; a lost one ends there too
 
 const dialog_page after_win[] = {
-    {chuck, {"NOOOOOOOOOOO..... :-(", " ", "(Press any key to continue...)"},
+    {chuck,
+     {"NOOOOOOOOOOO..... :-(", " ", "(Press any key to continue...)"},
      {{any_key, unchanged, 1, nothing}}},
-    {you, {"Muahaha... i'm SOO evil...", "I killed all the old ladies!", " "},
+    {you,
+     {"Muahaha... i'm SOO evil...", "I killed all the old ladies!", " "},
      {{any_key, unchanged, 2, nothing}}},
-    {same_portrait, {"You're score: %d", "Do you want to play again?",
-                     " (you're score will increase, as the difficulty) "},
+    {same_portrait,
+     {"You're score: %d", "Do you want to play again?",
+      " (you're score will increase, as the difficulty) "},
      {{any_key, unchanged, 3, enter_score}}},
-    {you, {"YES, it was fun! ( press Y )", " ", "NO, i've had enough ( press N )"},
+    {you,
+     {"YES, it was fun! ( press Y )", " ", "NO, i've had enough ( press N )"},
      {{KEY_Y, unchanged, unchanged, next_level}, {KEY_N, unchanged, farewell_step, nothing}}},
-    {same_portrait, {"I'll keep Chuck locked, don't worry.", " ", "Come back whenever you want!"},
+    {same_portrait,
+     {"I'll keep Chuck locked, don't worry.", " ", "Come back whenever you want!"},
      {{any_key, unchanged, unchanged, farewell}}},
 };
 
 const dialog_page after_loss[] = {
-    {old_lady, {" ", "At last you will meet your end!", "..."},
-     {{any_key, unchanged, 1, nothing}}},
-    {you, {"( press N ) NOOO, please spare me!", " ", "( press M ) My time has come at last..."},
+    {old_lady, {" ", "At last you will meet your end!", "..."}, {{any_key, unchanged, 1, nothing}}},
+    {you,
+     {"( press N ) NOOO, please spare me!", " ", "( press M ) My time has come at last..."},
      {{KEY_N, unchanged, 2, beg_for_mercy}, {KEY_M, unchanged, 3, face_the_end}}},
-    {you, {"You should be ASHAMED", "Crying for your life... TSE!", " ( SCORE -50 )"},
+    {you,
+     {"You should be ASHAMED", "Crying for your life... TSE!", " ( SCORE -50 )"},
      {{any_key, unchanged, 4, nothing}}},
-    {you, {"GOOD, thats the spirit!", " ", " ( SCORE + 50! )"},
-     {{any_key, unchanged, 4, nothing}}},
-    {same_portrait, {"You're score: %d", "Do you want to play again?", " "},
+    {you, {"GOOD, thats the spirit!", " ", " ( SCORE + 50! )"}, {{any_key, unchanged, 4, nothing}}},
+    {same_portrait,
+     {"You're score: %d", "Do you want to play again?", " "},
      {{any_key, unchanged, 5, enter_score}}},
-    {you, {"YES, it was fun! ( press Y )", " ", "NO, i've had enough ( press N )"},
+    {you,
+     {"YES, it was fun! ( press Y )", " ", "NO, i've had enough ( press N )"},
      {{KEY_Y, unchanged, unchanged, new_game}, {KEY_N, scene_won, farewell_step, nothing}}},
 };
 
@@ -444,9 +460,7 @@ const dialog_page* page_at(int scene, int step) {
 
 }  // namespace
 
-int scene_length(int scene) {
-    return scene >= 0 && scene < scene_count ? scenes[scene].length : 0;
-}
+int scene_length(int scene) { return scene >= 0 && scene < scene_count ? scenes[scene].length : 0; }
 
 bool opens_score_screen(int scene, int step) {
     const dialog_page* page = page_at(scene, step);
@@ -478,9 +492,7 @@ bool game::key_taken() {
 
 void game::carry_out(int action) {
     switch (action) {
-        case back_to_build:
-            mode = mode_build;
-            break;
+        case back_to_build: mode = mode_build; break;
         case start_battle:
             mode = mode_battle;
             place_magnets();
@@ -505,18 +517,13 @@ void game::carry_out(int action) {
             reset(0);
             key_delay = dialog_key_delay;
             break;
-        case beg_for_mercy:
-            score -= 50;
-            break;
-        case face_the_end:
-            score += 50;
-            break;
+        case beg_for_mercy: score -= 50; break;
+        case face_the_end: score += 50; break;
         case farewell:
             quit = 1;
             key_delay = 0;  // the last key: nothing waits for another
             break;
-        default:
-            break;
+        default: break;
     }
 }
 
@@ -669,13 +676,15 @@ std::string choose_score_file(const std::string& beside) {
     if (writable_place(beside)) return beside;
     std::string data = user_data_folder();
     if (data.empty()) {
-        std::fprintf(stderr, "tollybrook: %s is read-only and there is no home folder for the scores\n",
+        std::fprintf(stderr,
+                     "tollybrook: %s is read-only and there is no home folder for the scores\n",
                      beside.c_str());
         return "";
     }
     std::string folder = data + "/tollybrook";
     if (!make_private_folders(folder)) {
-        std::fprintf(stderr, "tollybrook: cannot make %s: %s\n", folder.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "tollybrook: cannot make %s: %s\n", folder.c_str(),
+                     std::strerror(errno));
         return "";
     }
     std::string own = folder + "/hi.dat";
@@ -733,8 +742,8 @@ void game::load_highscores() {
     }
     // Only a plain file: opening a named pipe would wait for a writer forever.
     std::error_code error;
-    FILE* file = std::filesystem::is_regular_file(path, error) ? std::fopen(path.c_str(), "rb")
-                                                               : nullptr;
+    FILE* file =
+        std::filesystem::is_regular_file(path, error) ? std::fopen(path.c_str(), "rb") : nullptr;
     int64_t size = static_cast<int64_t>(fs::file_size(path, error));
     if (!file) {  // there is a table, but not for us: show the default, keep theirs
         scores_unreadable = true;

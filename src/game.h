@@ -30,7 +30,7 @@ struct meteor {
     float vy;       // downward movement per falling tick
     float x;
     float y;
-    int state;      // meteor_done, meteor_falling or meteor_exploding
+    int state;  // meteor_done, meteor_falling or meteor_exploding
 
     meteor(int click_x, int click_y);
     int update();
@@ -40,9 +40,9 @@ struct meteor {
 };
 
 struct granny {
-    float vx;   // walking speed to the right
-    float vy;   // vertical speed, always 0 but added every step
-    float x;    // feet
+    float vx;  // walking speed to the right
+    float vy;  // vertical speed, always 0 but added every step
+    float x;   // feet
     float y;
     int state;  // granny_gone, granny_walking or granny_at_castle
 
@@ -50,8 +50,8 @@ struct granny {
     int update(int tile, float force_x, float force_y);
 };
 
-void magnet_adjust(int attract_x, int attract_y, int repulse_x, int repulse_y,
-                   int granny_x, int granny_y, float* force_x, float* force_y);
+void magnet_adjust(int attract_x, int attract_y, int repulse_x, int repulse_y, int granny_x,
+                   int granny_y, float* force_x, float* force_y);
 
 class game {
 public:
@@ -143,7 +143,7 @@ public:
 
 private:
     bool paused = false;
-    int pause_key = 0;          // the key that paused, until it is let go
+    int pause_key = 0;  // the key that paused, until it is let go
     void start(int scancode);
     void stop();
 };

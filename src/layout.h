@@ -23,8 +23,8 @@ struct offset {
 // ---- the field
 
 const int cell_size = 64;
-const int field_top = 48;                                 // top edge of the grid's first row
-const int field_width = grid_columns * cell_size;          // 448
+const int field_top = 48;                                    // top edge of the grid's first row
+const int field_width = grid_columns * cell_size;            // 448
 const int field_bottom = field_top + grid_rows * cell_size;  // 432, first row below the grid
 // Meteors may land a little right of the grid, on the castle's doorstep.
 const int firing_right = 457;
@@ -68,8 +68,8 @@ const int palette_top = 64;
 const int slot_pitch = cell_size;
 const int palette_bottom = palette_top + palette_slots * slot_pitch - 1;  // 383
 const int palette_frame_from_bottom = 96;  // the frame round the palette tiles
-const int grid_lines_from_bottom = 48;    // the grid lines reach down to here
-const int panel_left_from_right = 160;  // the grey panel behind the palette
+const int grid_lines_from_bottom = 48;     // the grid lines reach down to here
+const int panel_left_from_right = 160;     // the grey panel behind the palette
 const int panel_top = 32;
 const int panel_bottom_from_bottom = 64;
 // The red stock badge of a slot, its top-left and bottom-right corners
@@ -89,7 +89,10 @@ struct battle_text_place {
     int x, y_from_top, y_per_font_height;
 };
 constexpr battle_text_place battle_text_places[4] = {
-    {560, 5, 0}, {560, 0, 1}, {560, 400, 0}, {560, 395, 1}};  // shield label and value, score label and value
+    {560, 5, 0},
+    {560, 0, 1},
+    {560, 400, 0},
+    {560, 395, 1}};  // shield label and value, score label and value
 
 // ---- the dialog box, measured from its top-left corner
 

@@ -72,8 +72,9 @@ static void give_up(const char* what) {
 
 // ---------------------------------------------------------------- command line
 
-static const char usage_line[] = "usage: tollybrook [-w|--windowed] [-f|--fullscreen] [--mute|--sound]\n"
-                                 "       tollybrook --help | --version\n";
+static const char usage_line[] =
+    "usage: tollybrook [-w|--windowed] [-f|--fullscreen] [--mute|--sound]\n"
+    "       tollybrook --help | --version\n";
 
 static void print_help() {
     std::printf("%s\n", usage_line);
@@ -149,7 +150,8 @@ void settle_choices(launch_choices& choices) {
         set_config_data("", 0);  // nowhere to remember: the defaults
     else
         set_config_file(path.c_str());
-    if (choices.fullscreen < 0) choices.fullscreen = get_config_int("tollybrook", "fullscreen", 0) != 0;
+    if (choices.fullscreen < 0)
+        choices.fullscreen = get_config_int("tollybrook", "fullscreen", 0) != 0;
     if (choices.mute < 0) choices.mute = get_config_int("tollybrook", "mute", 0) != 0;
     if (said && !path.empty() &&
         (get_config_int("tollybrook", "fullscreen", -1) != choices.fullscreen ||
@@ -200,8 +202,7 @@ int setup(launch_choices choices) {
 #ifdef ALLEGRO_WITH_XWINDOWS
     xwin_set_window_name("tollybrook", "Tollybrook");
 #endif
-    if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0)
-        give_up("cannot start Allegro");
+    if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) give_up("cannot start Allegro");
     // After Allegro's start, which sets handlers of its own.
     install_stop_signals();
     settle_choices(choices);

@@ -25,13 +25,13 @@ enum {
 enum { ground_tile = 0, bottom_strip = 1, top_strip = 2, hole_tile = 3 };
 
 struct media_file {
-    const char* name;     // in the media folder
+    const char* name;  // in the media folder
     media_kind kind;
-    media_table table;    // pictures: the table the file fills
-    int slot;             // and the first slot in it
-    int placeholder_w;    // a missing picture becomes a rectangle this size
+    media_table table;  // pictures: the table the file fills
+    int slot;           // and the first slot in it
+    int placeholder_w;  // a missing picture becomes a rectangle this size
     int placeholder_h;
-    int r, g, b;          // in this colour
+    int r, g, b;  // in this colour
 };
 
 // The strip is cut into the first three palette tiles (slow, up, down).

@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const media_file& m = media_files[data[0] % std::size(media_files)];
     const char* path = m.name;
-    if (!write_bytes(path, std::string(reinterpret_cast<const char*>(data) + 1, size - 1))) std::abort();
+    if (!write_bytes(path, std::string(reinterpret_cast<const char*>(data) + 1, size - 1)))
+        std::abort();
     switch (m.kind) {
         case tile_strip:
         case picture:
@@ -40,9 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 destroy_bitmap(b);
             }
             break;
-        case sound_effect:
-            destroy_sample(load_sample(path));
-            break;
+        case sound_effect: destroy_sample(load_sample(path)); break;
         case tune:
             if (!midi_fault(data + 1, size - 1)) destroy_midi(load_midi(path));
             break;

@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string problem = check_score_round_trip(std::string(reinterpret_cast<const char*>(data), size));
+    std::string problem =
+        check_score_round_trip(std::string(reinterpret_cast<const char*>(data), size));
     if (!problem.empty()) {
         std::fprintf(stderr, "hi.dat round trip: %s\n", problem.c_str());
         std::abort();

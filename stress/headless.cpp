@@ -39,13 +39,15 @@ bool work_in_own_folder(const char* name, bool with_art) {
     fs::current_path(folder, err);
     if (err) return false;
     if (!with_art) return true;
-    for (fs::path built : {program.parent_path() / "media", program.parent_path().parent_path() / "media"}) {
+    for (fs::path built :
+         {program.parent_path() / "media", program.parent_path().parent_path() / "media"}) {
         if (!fs::is_directory(built, err)) continue;
         for (const auto& entry : fs::directory_iterator(built, err)) {
             std::string ext = entry.path().extension().string();
             if (ext != ".bmp" && ext != ".ttf") continue;
             fs::path link = folder / "media" / entry.path().filename();
-            if (!fs::exists(fs::symlink_status(link, err))) fs::create_symlink(entry.path(), link, err);
+            if (!fs::exists(fs::symlink_status(link, err)))
+                fs::create_symlink(entry.path(), link, err);
         }
         break;
     }

@@ -60,8 +60,8 @@ std::string check_score_round_trip(const std::string& bytes) {
     bool ranked = in_file > most_records;
     size_t loaded = load_and_save();
     if (ranked ? loaded == 0 || loaded > in_file : loaded != in_file)
-        return "loaded " + std::to_string(loaded) + " scores from " +
-               std::to_string(bytes.size()) + " bytes";
+        return "loaded " + std::to_string(loaded) + " scores from " + std::to_string(bytes.size()) +
+               " bytes";
 
     std::string saved;
     if (!read_bytes(path, &saved)) return "hi.dat is gone after saving";
@@ -71,13 +71,15 @@ std::string check_score_round_trip(const std::string& bytes) {
                " scores";
     for (size_t i = 0; i < records; i++) {
         std::string out = saved.substr(i * record_size, record_size);
-        if (!well_formed(out)) return "record " + std::to_string(i) + " is malformed: " + describe(out);
+        if (!well_formed(out))
+            return "record " + std::to_string(i) + " is malformed: " + describe(out);
         // A record that was sound to begin with comes back unchanged.
         std::string in = bytes.substr(i * record_size, record_size);
         if (!ranked && well_formed(in) && in != out)
             return "record " + std::to_string(i) + " changed from " + describe(in) + " to " +
                    describe(out);
-        if (ranked && i > 0 && std::atol(out.c_str()) >= std::atol(saved.c_str() + (i - 1) * record_size))
+        if (ranked && i > 0 &&
+            std::atol(out.c_str()) >= std::atol(saved.c_str() + (i - 1) * record_size))
             return "record " + std::to_string(i) + " is not below the one before: " + describe(out);
     }
     std::FILE* left = std::fopen((path + ".new").c_str(), "rb");
@@ -89,6 +91,7 @@ std::string check_score_round_trip(const std::string& bytes) {
     // What the game wrote, it reads back and writes again the same.
     load_and_save();
     std::string again;
-    if (!read_bytes(path, &again) || again != saved) return "a second round changed the saved table";
+    if (!read_bytes(path, &again) || again != saved)
+        return "a second round changed the saved table";
     return "";
 }

@@ -39,15 +39,22 @@ std::vector<seed> corrupt_tables() {
     while (many.size() + 10 <= (1 << 20)) many += record("       12");
     many += "123456";
     seeds.push_back({"1 MiB of records and a tail", many});
-    seeds.push_back({"records without a zero byte", "1234567890" "         7" "-000000001"});
-    seeds.push_back({"digits run into the next record", "999999999" "9" "00000000000000000000"});
+    seeds.push_back({"records without a zero byte",
+                     "1234567890"
+                     "         7"
+                     "-000000001"});
+    seeds.push_back({"digits run into the next record",
+                     "999999999"
+                     "9"
+                     "00000000000000000000"});
     seeds.push_back({"huge numbers", record("999999999") + "9999999999" + "2147483648" +
                                          "4294967296" + record("+99999999")});
     seeds.push_back({"negative numbers", record("-99999999") + "-999999999" + "-2147483649" +
                                              "-9223372036854775809" + record("       -5")});
     seeds.push_back({"zero bytes only", std::string(40, '\0')});
     seeds.push_back({"text without numbers", record("   abc") + record("-") + record("+") +
-                                                 record(" - 5") + "\xff\xfe\xfd\xfc\xfb\xfa\xf9\xf8\xf7\xf6"});
+                                                 record(" - 5") +
+                                                 "\xff\xfe\xfd\xfc\xfb\xfa\xf9\xf8\xf7\xf6"});
     seeds.push_back({"white space and leading zeros",
                      std::string("\t\n\v\f\r  12", 9) + '\0' + record("000000042") + record("-0")});
     seeds.push_back({"eleven records", records({100, 90, 80, 70, 60, 50, 40, 30, 20, 10, 0})});

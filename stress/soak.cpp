@@ -61,13 +61,15 @@ std::string broken_rule(const game& g) {
     // play-again question); the start button sets it afresh.
     if (g.mode == mode_dialog && (g.scene_step < 0 || g.scene_step >= scene_length(g.scene)))
         return "scene " + std::to_string(g.scene) + " step " + std::to_string(g.scene_step);
-    if (g.selected < 0 || g.selected >= palette_slots) return "selected " + std::to_string(g.selected);
+    if (g.selected < 0 || g.selected >= palette_slots)
+        return "selected " + std::to_string(g.selected);
     for (int k = 1; k <= palette_slots; k++) {
         int laid = 0;
         for (const auto& column : g.grid)
             for (int cell : column) laid += cell == k;
         if (g.stock[k - 1] + laid != stock_at_reset[k - 1]) {
-            std::snprintf(why, sizeof why, "tile %d: %d in stock and %d laid", k, g.stock[k - 1], laid);
+            std::snprintf(why, sizeof why, "tile %d: %d in stock and %d laid", k, g.stock[k - 1],
+                          laid);
             return why;
         }
     }
@@ -81,7 +83,8 @@ std::string broken_rule(const game& g) {
     if (g.key_delay < 0 || g.key_delay > 5) return "key_delay " + std::to_string(g.key_delay);
     if (g.level < 0) return "level " + std::to_string(g.level);
     if (g.battle_time != 600 * g.level + 4200 || g.time_left < 0 || g.time_left > g.battle_time) {
-        std::snprintf(why, sizeof why, "clock %d of %d at level %d", g.time_left, g.battle_time, g.level);
+        std::snprintf(why, sizeof why, "clock %d of %d at level %d", g.time_left, g.battle_time,
+                      g.level);
         return why;
     }
     if (g.shield > full_shield) return "shield " + std::to_string(g.shield);
@@ -130,7 +133,8 @@ struct player {
             case builder: {  // the grid, the palette and the start button
                 int where = below(10);
                 if (where < 5)
-                    point_at(below(field_width) + 1, field_top + 1 + below(field_bottom - field_top - 1));
+                    point_at(below(field_width) + 1,
+                             field_top + 1 + below(field_bottom - field_top - 1));
                 else if (where < 8)
                     point_at(screen_width - palette_left_from_right + 1 + below(62),
                              palette_top + 1 + below(palette_bottom - palette_top));
@@ -150,8 +154,7 @@ struct player {
                     point_at_start_button();
                 }
                 break;
-            default:
-                break;
+            default: break;
         }
         mouse_x = std::clamp(mouse_x + below(5) - 2, 0, 639);
         mouse_y = std::clamp(mouse_y + below(5) - 2, 0, 479);
@@ -167,8 +170,8 @@ struct player {
         static const struct {
             int scancode;
             int ascii;
-        } keys[] = {{KEY_Y, 'y'}, {KEY_N, 'n'}, {KEY_M, 'm'}, {KEY_ENTER, '\r'},
-                    {KEY_SPACE, ' '}, {KEY_A, 'a'}};
+        } keys[] = {{KEY_Y, 'y'},      {KEY_N, 'n'},     {KEY_M, 'm'},
+                    {KEY_ENTER, '\r'}, {KEY_SPACE, ' '}, {KEY_A, 'a'}};
         auto pick = keys[below(sizeof keys / sizeof keys[0])];
         key[pick.scancode] = 1;
         if (chance(3)) key[keys[below(3)].scancode] = 1;  // two at once
@@ -190,8 +193,10 @@ struct player {
         move_mouse(g);
         if (now != idle && chance(now == marksman ? 2 : 4)) mouse_b ^= 1;
         if (now == idle) mouse_b = 0;
-        if (chance(50)) mouse_b |= 2;  // the right button means nothing
-        else mouse_b &= 1;
+        if (chance(50))
+            mouse_b |= 2;  // the right button means nothing
+        else
+            mouse_b &= 1;
         press_keys(g);
     }
 };
@@ -258,8 +263,8 @@ int main(int argc, char** argv) {
         std::string why = broken_rule(*g);
         if (!why.empty()) {
             if (t.violations < 10)
-                std::fprintf(report, "tick %ld (mode %d scene %d step %d): %s\n", i, g->mode, g->scene,
-                             g->scene_step, why.c_str());
+                std::fprintf(report, "tick %ld (mode %d scene %d step %d): %s\n", i, g->mode,
+                             g->scene, g->scene_step, why.c_str());
             t.violations++;
         }
         if (quit) {  // the farewell ended the game: the next player starts afresh
@@ -275,7 +280,8 @@ int main(int argc, char** argv) {
     long growth = memory_at_end - memory_at_mark;
     const long allowed_growth = 1 << 20;
     bool memory_flat = growth <= allowed_growth;
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     std::fprintf(report,
                  "soak: %ld ticks (seed %u) in %.1f s: build %ld, battle %ld, dialog %ld; "
@@ -283,9 +289,9 @@ int main(int argc, char** argv) {
                  "most grannies %zu, most meteors %zu; heap %ld -> %ld bytes (tick %ld to end); "
                  "%ld broken rules%s\n",
                  ticks, seed, seconds, t.ticks_in_mode[0], t.ticks_in_mode[1], t.ticks_in_mode[2],
-                 t.battles_won, t.battles_lost, t.score_screens, t.games, t.top_level, t.most_grannies,
-                 t.most_meteors, memory_at_mark, memory_at_end, memory_mark_tick, t.violations,
-                 memory_flat ? "" : ", MEMORY GREW");
+                 t.battles_won, t.battles_lost, t.score_screens, t.games, t.top_level,
+                 t.most_grannies, t.most_meteors, memory_at_mark, memory_at_end, memory_mark_tick,
+                 t.violations, memory_flat ? "" : ", MEMORY GREW");
     std::fflush(report);
     g.reset();
     stop_headless();

@@ -13,7 +13,7 @@
 
 namespace {
 
-const char *const kFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const char* const kFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 const int kSize = 38;
 // DejaVu Sans has ascender 1901, descender -483 and cap height 1493 font
 // units, so at size 38 the baseline is round(38 * 1901 / 2384) = 30 px below
@@ -25,8 +25,7 @@ struct Box {
 };
 
 // Where bmp differs from the colour bg.
-Box ink(BITMAP *bmp, int bg)
-{
+Box ink(BITMAP* bmp, int bg) {
     Box k;
     for (int y = 0; y < bmp->h; ++y)
         for (int x = 0; x < bmp->w; ++x)
@@ -38,18 +37,16 @@ Box ink(BITMAP *bmp, int bg)
     return k;
 }
 
-bool same_pixels(BITMAP *a, BITMAP *b)
-{
+bool same_pixels(BITMAP* a, BITMAP* b) {
     for (int y = 0; y < a->h; ++y)
         for (int x = 0; x < a->w; ++x)
             if (getpixel(a, x, y) != getpixel(b, x, y)) return false;
     return true;
 }
 
-std::string temp_file(const char *name, const std::string &bytes)
-{
+std::string temp_file(const char* name, const std::string& bytes) {
     std::string path = testing::TempDir() + name;
-    FILE *fp = std::fopen(path.c_str(), "wb");
+    FILE* fp = std::fopen(path.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), fp);
     std::fclose(fp);
     return path;
@@ -57,19 +54,16 @@ std::string temp_file(const char *name, const std::string &bytes)
 
 class Alfont : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         ASSERT_EQ(alfont_init(), 0);
         font_ = alfont_load_font(kFontPath);
         ASSERT_NE(font_, nullptr) << "needs fonts-dejavu-core";
     }
-    static void TearDownTestSuite()
-    {
+    static void TearDownTestSuite() {
         alfont_destroy_font(font_);
         alfont_exit();
     }
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_EQ(alfont_set_font_size(font_, kSize), 0);
         white_ = makecol(255, 255, 255), black_ = makecol(0, 0, 0);
         bmp_ = create_bitmap(640, 480);
@@ -77,13 +71,12 @@ protected:
     }
     void TearDown() override { destroy_bitmap(bmp_); }
 
-    static inline ALFONT_FONT *font_ = nullptr;
-    BITMAP *bmp_ = nullptr;
+    static inline ALFONT_FONT* font_ = nullptr;
+    BITMAP* bmp_ = nullptr;
     int white_ = 0, black_ = 0;
 };
 
-TEST_F(Alfont, LoadingRejectsMissingEmptyAndCorruptFiles)
-{
+TEST_F(Alfont, LoadingRejectsMissingEmptyAndCorruptFiles) {
     EXPECT_EQ(alfont_load_font(nullptr), nullptr);
     EXPECT_EQ(alfont_load_font("/nonexistent/none.ttf"), nullptr);
     EXPECT_EQ(alfont_load_font(temp_file("alfont_empty.ttf", "").c_str()), nullptr);
@@ -93,18 +86,17 @@ TEST_F(Alfont, LoadingRejectsMissingEmptyAndCorruptFiles)
 
     // A real font cut short may load or not, but must never crash to draw.
     std::string whole;
-    FILE *in = std::fopen(kFontPath, "rb");
+    FILE* in = std::fopen(kFontPath, "rb");
     for (int c, i = 0; i < 60000 && (c = std::fgetc(in)) != EOF; ++i) whole += char(c);
     std::fclose(in);
-    if (ALFONT_FONT *f = alfont_load_font(temp_file("alfont_cut.ttf", whole).c_str())) {
+    if (ALFONT_FONT* f = alfont_load_font(temp_file("alfont_cut.ttf", whole).c_str())) {
         alfont_set_font_size(f, kSize);
         alfont_textout_aa_ex(bmp_, f, "Shield Strength: 666", 10, 10, black_, -1);
         alfont_destroy_font(f);
     }
 }
 
-TEST_F(Alfont, SizeIsTheLineHeightWithBaselineAtTheAscender)
-{
+TEST_F(Alfont, SizeIsTheLineHeightWithBaselineAtTheAscender) {
     EXPECT_EQ(alfont_get_font_height(font_), kSize);
     EXPECT_NE(alfont_set_font_size(font_, 0), 0);
     EXPECT_NE(alfont_set_font_size(font_, -3), 0);
@@ -112,7 +104,7 @@ TEST_F(Alfont, SizeIsTheLineHeightWithBaselineAtTheAscender)
     EXPECT_EQ(alfont_get_font_height(nullptr), 0);
     EXPECT_NE(alfont_set_font_size(nullptr, 20), 0);
 
-    const char *text = "Strength: 666 gjpqy|bdfhklt";
+    const char* text = "Strength: 666 gjpqy|bdfhklt";
     int len = alfont_text_length(font_, text);
     alfont_textout_aa_ex(bmp_, font_, text, 40, 100, black_, -1);
     Box k = ink(bmp_, white_);
@@ -129,9 +121,8 @@ TEST_F(Alfont, SizeIsTheLineHeightWithBaselineAtTheAscender)
     EXPECT_NEAR(h.b - h.t + 1, kCapHeight, 1);
 }
 
-TEST_F(Alfont, NarrowingScalesWidthNotHeightAndCanBeUndone)
-{
-    const char *text = "Shield Strength: 666";
+TEST_F(Alfont, NarrowingScalesWidthNotHeightAndCanBeUndone) {
+    const char* text = "Shield Strength: 666";
     int natural = alfont_text_length(font_, text);
     alfont_textout_aa_ex(bmp_, font_, text, 10, 100, black_, -1);
     Box wide = ink(bmp_, white_);
@@ -151,10 +142,9 @@ TEST_F(Alfont, NarrowingScalesWidthNotHeightAndCanBeUndone)
     EXPECT_EQ(alfont_text_length(font_, text), natural);  // no glyph kept its old width
 }
 
-TEST_F(Alfont, CentredTextIsCentredOnX)
-{
-    BITMAP *left = create_bitmap(640, 480);
-    for (const char *s : {"Shield Strength:", "666", "Score:", "HOH"}) {
+TEST_F(Alfont, CentredTextIsCentredOnX) {
+    BITMAP* left = create_bitmap(640, 480);
+    for (const char* s : {"Shield Strength:", "666", "Score:", "HOH"}) {
         int len = alfont_text_length(font_, s);
         ASSERT_GT(len, 0);
         clear_to_color(bmp_, white_);
@@ -168,8 +158,7 @@ TEST_F(Alfont, CentredTextIsCentredOnX)
     destroy_bitmap(left);
 }
 
-TEST_F(Alfont, BackgroundFillsTheAdvanceBySizeBox)
-{
+TEST_F(Alfont, BackgroundFillsTheAdvanceBySizeBox) {
     int red = makecol(255, 0, 0), len = alfont_text_length(font_, "Score:");
     alfont_textout_aa_ex(bmp_, font_, "Score:", 60, 70, black_, red);
     Box k = ink(bmp_, white_);
@@ -180,8 +169,7 @@ TEST_F(Alfont, BackgroundFillsTheAdvanceBySizeBox)
     EXPECT_EQ(k.count, len * kSize);
 }
 
-TEST_F(Alfont, AntiAliasingBlendsTheColourInto16Bits)
-{
+TEST_F(Alfont, AntiAliasingBlendsTheColourInto16Bits) {
     alfont_textout_aa_ex(bmp_, font_, "Shield Strength: 666", 20, 20, black_, -1);
     int cores = 0, edges = 0;
     for (int y = 0; y < 80; ++y)
@@ -211,11 +199,10 @@ TEST_F(Alfont, AntiAliasingBlendsTheColourInto16Bits)
     EXPECT_GT(mixes, 50);
 }
 
-TEST_F(Alfont, OtherDepthsMatchTheSixteenBitDrawing)
-{
+TEST_F(Alfont, OtherDepthsMatchTheSixteenBitDrawing) {
     alfont_textout_aa_ex(bmp_, font_, "Score: 666", 30, 30, black_, -1);
     for (int depth : {15, 24, 32}) {
-        BITMAP *b = create_bitmap_ex(depth, 640, 480);
+        BITMAP* b = create_bitmap_ex(depth, 640, 480);
         int ink_colour = makecol_depth(depth, 0, 0, 0), cores = 0;
         clear_to_color(b, makecol_depth(depth, 255, 255, 255));
         alfont_textout_aa_ex(b, font_, "Score: 666", 30, 30, ink_colour, -1);
@@ -232,9 +219,8 @@ TEST_F(Alfont, OtherDepthsMatchTheSixteenBitDrawing)
 }
 
 // Text, with and without a background box, across every edge and corner.
-void draw_across_edges(BITMAP *target, ALFONT_FONT *f, int colour)
-{
-    const char *s = "Shield Strength: 666";
+void draw_across_edges(BITMAP* target, ALFONT_FONT* f, int colour) {
+    const char* s = "Shield Strength: 666";
     int w = target->w, h = target->h;
     for (int backg : {-1, makecol(255, 0, 0)})
         for (int d : {5, 20, 37}) {
@@ -246,11 +232,10 @@ void draw_across_edges(BITMAP *target, ALFONT_FONT *f, int colour)
         }
 }
 
-TEST_F(Alfont, NothingIsDrawnOutsideTheBitmapEvenWithClippingOff)
-{
+TEST_F(Alfont, NothingIsDrawnOutsideTheBitmapEvenWithClippingOff) {
     for (bool clip : {true, false}) {
         clear_to_color(bmp_, white_);
-        BITMAP *sub = create_sub_bitmap(bmp_, 200, 150, 180, 90);
+        BITMAP* sub = create_sub_bitmap(bmp_, 200, 150, 180, 90);
         set_clip_state(sub, clip);
         draw_across_edges(sub, font_, black_);
         destroy_bitmap(sub);
@@ -262,8 +247,7 @@ TEST_F(Alfont, NothingIsDrawnOutsideTheBitmapEvenWithClippingOff)
     }
 }
 
-TEST_F(Alfont, DrawingStaysInsideTheClipRectangle)
-{
+TEST_F(Alfont, DrawingStaysInsideTheClipRectangle) {
     set_clip_rect(bmp_, 250, 200, 349, 259);  // inclusive corners
     draw_across_edges(bmp_, font_, black_);
     for (int x : {180, 230, 300, 340})
@@ -277,16 +261,15 @@ TEST_F(Alfont, DrawingStaysInsideTheClipRectangle)
     EXPECT_GT(k.count, 500);
 }
 
-TEST_F(Alfont, BadInputDrawsNothingAndNeverCrashes)
-{
+TEST_F(Alfont, BadInputDrawsNothingAndNeverCrashes) {
     alfont_textout_aa_ex(nullptr, font_, "Score:", 0, 0, black_, -1);
     alfont_textout_aa_ex(bmp_, nullptr, "Score:", 0, 0, black_, black_);
     alfont_textout_centre_aa_ex(bmp_, nullptr, "Score:", 0, 0, black_, -1);
     alfont_textout_aa_ex(bmp_, font_, nullptr, 0, 0, black_, black_);
     alfont_textout_centre_aa_ex(bmp_, font_, "", 300, 0, black_, black_);
-    const int far[][2] = {{-5000, 100}, {5000, 100}, {100, -500}, {100, 5000},
+    const int far[][2] = {{-5000, 100},       {5000, 100},        {100, -500}, {100, 5000},
                           {INT_MAX, INT_MAX}, {INT_MIN, INT_MIN}, {INT_MAX, 0}};
-    for (auto &p : far) {
+    for (auto& p : far) {
         alfont_textout_aa_ex(bmp_, font_, "Shield Strength:", p[0], p[1], black_, black_);
         alfont_textout_centre_aa_ex(bmp_, font_, "Shield Strength:", p[0], p[1], black_, black_);
     }
@@ -296,22 +279,24 @@ TEST_F(Alfont, BadInputDrawsNothingAndNeverCrashes)
     alfont_destroy_font(nullptr);
 
     // Bytes outside printable ASCII take no room and draw nothing.
-    BITMAP *plain = create_bitmap(640, 480);
+    BITMAP* plain = create_bitmap(640, 480);
     clear_to_color(plain, white_);
     alfont_textout_aa_ex(plain, font_, "AB", 10, 10, black_, -1);
-    alfont_textout_aa_ex(bmp_, font_, "\x80" "A\x01\xff\xe9" "B\t\x7f", 10, 10, black_, -1);
+    alfont_textout_aa_ex(bmp_, font_,
+                         "\x80"
+                         "A\x01\xff\xe9"
+                         "B\t\x7f",
+                         10, 10, black_, -1);
     EXPECT_TRUE(same_pixels(bmp_, plain));
     EXPECT_EQ(alfont_text_length(font_, "\xc3\xa9\n\xff"), 0);
     destroy_bitmap(plain);
 }
 
-TEST_F(Alfont, RedrawingUsesTheGlyphCache)
-{
-    const char *lines[] = {"Shield Strength:", "666", "Score:"};
-    for (const char *s : lines)
-        alfont_textout_aa_ex(bmp_, font_, s, 10, 10, black_, -1);
+TEST_F(Alfont, RedrawingUsesTheGlyphCache) {
+    const char* lines[] = {"Shield Strength:", "666", "Score:"};
+    for (const char* s : lines) alfont_textout_aa_ex(bmp_, font_, s, 10, 10, black_, -1);
     unsigned long before = alfont_glyphs_rendered();
-    for (const char *s : lines) {
+    for (const char* s : lines) {
         alfont_textout_aa_ex(bmp_, font_, s, 100, 200, black_, white_);
         alfont_textout_centre_aa_ex(bmp_, font_, s, 320, 300, black_, -1);
     }
@@ -329,10 +314,9 @@ TEST_F(Alfont, RedrawingUsesTheGlyphCache)
 // DejaVu Sans with its line cut to 40 font units (of 2048 per em), so every
 // glyph is dozens of line heights tall; with `lie`, its head table also
 // claims a tiny glyph box.
-std::string squashed_font(bool lie)
-{
+std::string squashed_font(bool lie) {
     std::string font;
-    FILE *in = std::fopen(kFontPath, "rb");
+    FILE* in = std::fopen(kFontPath, "rb");
     for (int c; (c = std::fgetc(in)) != EOF;) font += char(c);
     std::fclose(in);
     auto put16 = [&](size_t at, int v) { font[at] = char(v >> 8), font[at + 1] = char(v); };
@@ -344,29 +328,28 @@ std::string squashed_font(bool lie)
     for (int i = 0; i < tables; ++i) {
         size_t entry = 12 + 16 * size_t(i), table = at32(entry + 8);
         std::string tag = font.substr(entry, 4);
-        if (tag == "hhea")
-            put16(table + 4, 40), put16(table + 6, 0);  // ascender, descender
+        if (tag == "hhea") put16(table + 4, 40), put16(table + 6, 0);  // ascender, descender
         if (tag == "head" && lie)
             for (int k = 0; k < 4; ++k) put16(table + 36 + 2 * k, k < 2 ? 0 : 40);
     }
     return font;
 }
 
-TEST_F(Alfont, GlyphsFarLargerThanTheLineAreRefusedAndNeverRasterised)
-{
+TEST_F(Alfont, GlyphsFarLargerThanTheLineAreRefusedAndNeverRasterised) {
     // Its own box gives it away: the size is refused and stays at 16.
-    ALFONT_FONT *honest = alfont_load_font(temp_file("alfont_squashed.ttf", squashed_font(false)).c_str());
+    ALFONT_FONT* honest =
+        alfont_load_font(temp_file("alfont_squashed.ttf", squashed_font(false)).c_str());
     ASSERT_NE(honest, nullptr);
     EXPECT_EQ(alfont_set_font_size(honest, kSize), -1);
     EXPECT_EQ(alfont_get_font_height(honest), 16);
 
     // A box that lies passes the size, but each glyph is measured before
     // it is rendered; at either size nothing giant is drawn or kept.
-    ALFONT_FONT *liar = alfont_load_font(temp_file("alfont_liar.ttf", squashed_font(true)).c_str());
+    ALFONT_FONT* liar = alfont_load_font(temp_file("alfont_liar.ttf", squashed_font(true)).c_str());
     ASSERT_NE(liar, nullptr);
     EXPECT_EQ(alfont_set_font_size(liar, kSize), 0);
     unsigned long before = alfont_glyphs_rendered();
-    for (ALFONT_FONT *f : {honest, liar})
+    for (ALFONT_FONT* f : {honest, liar})
         alfont_textout_aa_ex(bmp_, f, "ShieldStrength:666W@", 0, 0, black_, -1);
     EXPECT_EQ(alfont_glyphs_rendered(), before);
     EXPECT_EQ(ink(bmp_, white_).count, 0);
@@ -374,12 +357,11 @@ TEST_F(Alfont, GlyphsFarLargerThanTheLineAreRefusedAndNeverRasterised)
     alfont_destroy_font(liar);
 }
 
-TEST(AlfontLifetime, AFontOutlivingTheLibraryIsStillSafeToUseAndFree)
-{
+TEST(AlfontLifetime, AFontOutlivingTheLibraryIsStillSafeToUseAndFree) {
     ASSERT_EQ(alfont_init(), 0);
-    ALFONT_FONT *f = alfont_load_font(kFontPath);
+    ALFONT_FONT* f = alfont_load_font(kFontPath);
     ASSERT_NE(f, nullptr);
-    BITMAP *b = create_bitmap(200, 40);
+    BITMAP* b = create_bitmap(200, 40);
     int white = makecol(255, 255, 255);
     clear_to_color(b, white);
     alfont_textout_aa_ex(b, f, "Hi", 0, 0, makecol(0, 0, 0), -1);

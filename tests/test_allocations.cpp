@@ -39,8 +39,9 @@ inline void note_allocation() {
 
 #ifdef TOLLY_ASAN
 
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*malloc_hook)(const volatile void*, size_t), void (*free_hook)(const volatile void*));
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*,
+                                                                             size_t),
+                                                         void (*free_hook)(const volatile void*));
 
 namespace {
 void sanitizer_malloc_hook(const volatile void*, size_t) { note_allocation(); }
@@ -149,8 +150,9 @@ struct population {
         most_grannies = std::max(most_grannies, g.grannies.size());
         fewest_meteors = std::min(fewest_meteors, g.meteors.size());
         most_meteors = std::max(most_meteors, g.meteors.size());
-        size_t exploding = std::count_if(g.meteors.begin(), g.meteors.end(),
-                                         [](const meteor& m) { return m.state == meteor_exploding; });
+        size_t exploding = std::count_if(g.meteors.begin(), g.meteors.end(), [](const meteor& m) {
+            return m.state == meteor_exploding;
+        });
         most_exploding = std::max(most_exploding, exploding);
     }
 };

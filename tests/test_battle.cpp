@@ -97,7 +97,8 @@ TEST_F(Battle, AShotLandsAfterItsFallAndClearsGranniesFor41Ticks) {
 TEST_F(Battle, ExplosionReach) {
     no_spawning();
     add_explosion(200, 200);
-    add_granny(224.9f, 229.9f, granny_at_castle);  // 24.9 right, 24.9 below the point under the centre
+    add_granny(224.9f, 229.9f,
+               granny_at_castle);  // 24.9 right, 24.9 below the point under the centre
     add_granny(225.0f, 205.0f, granny_at_castle);  // 25 right: out of reach
     add_granny(175.1f, 180.1f, granny_at_castle);  // 24.9 left and above
     add_granny(200.0f, 180.0f, granny_at_castle);  // 25 above
@@ -202,7 +203,7 @@ TEST_F(Battle, EachGrannyAtTheCastleDrainsTheShieldOnAOneIn30Roll) {
         ASSERT_EQ(g->shield, full_shield - expected) << "seed " << seed;
         drains += expected;
     }
-    EXPECT_GT(drains, 20);  // enough drains seen for the check to mean something
+    EXPECT_GT(drains, 20);            // enough drains seen for the check to mean something
     EXPECT_EQ(g->mode, mode_battle);  // the clock is far from up
 }
 
@@ -251,8 +252,8 @@ TEST_F(Battle, GranniesOutsideTheGridAreReportedAndWalkOnBareGround) {
     no_spawning();
     g->repulse_x = 10;
     g->repulse_y = 200;
-    add_granny(-70, 200);   // column -1: outside
-    add_granny(-10, 200);   // column 0: feels the magnet
+    add_granny(-70, 200);                    // column -1: outside
+    add_granny(-10, 200);                    // column 0: feels the magnet
     add_granny(460, 200, granny_at_castle);  // thrown past the castle: no drain
     testing::internal::CaptureStdout();
     g->update();
@@ -271,7 +272,8 @@ TEST_F(Battle, GranniesOutsideTheGridAreReportedAndWalkOnBareGround) {
 static std::string snapshot(const game& g) {
     std::string s = std::to_string(g.score) + "/" + std::to_string(g.shield) + ":";
     for (const auto& gr : g.grannies)
-        s += std::to_string(gr.x) + "," + std::to_string(gr.y) + "," + std::to_string(gr.state) + ";";
+        s += std::to_string(gr.x) + "," + std::to_string(gr.y) + "," + std::to_string(gr.state) +
+             ";";
     return s;
 }
 
@@ -282,7 +284,8 @@ static std::vector<std::string> play_battle(game& g, unsigned seed) {
     g.grid[3][1] = up_tile;
     g.grid[4][4] = repulse_tile;
     g.grid[2][3] = attract_tile;
-    offset repulse = magnet_point(4, 4, repulse_anchor), attract = magnet_point(2, 3, attract_anchor);
+    offset repulse = magnet_point(4, 4, repulse_anchor),
+           attract = magnet_point(2, 3, attract_anchor);
     g.repulse_x = repulse.x, g.repulse_y = repulse.y;
     g.attract_x = attract.x, g.attract_y = attract.y;
     g.mode = mode_battle;

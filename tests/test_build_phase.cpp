@@ -10,9 +10,11 @@ using BuildPhase = GameTest;
 
 TEST_F(BuildPhase, PaletteRegionBoundsSelectSlots) {
     const int none = -1;
-    struct { int x, y, selected; } cases[] = {
-        {544, 64, none}, {544, 65, 0},   {544, 383, 4}, {544, 384, none}, {544, 127, 0},
-        {544, 128, 1},   {512, 200, none}, {513, 200, 2}, {575, 300, 3}, {576, 300, none},
+    struct {
+        int x, y, selected;
+    } cases[] = {
+        {544, 64, none}, {544, 65, 0},     {544, 383, 4}, {544, 384, none}, {544, 127, 0},
+        {544, 128, 1},   {512, 200, none}, {513, 200, 2}, {575, 300, 3},    {576, 300, none},
     };
     for (auto c : cases) {
         g->selected = none;
@@ -23,10 +25,13 @@ TEST_F(BuildPhase, PaletteRegionBoundsSelectSlots) {
 }
 
 TEST_F(BuildPhase, StartButtonBoundsOpenTheDialogInTheSameTick) {
-    struct { int x, y; bool opens; } cases[] = {
-        {start_button.left, 440, false}, {start_button.left + 1, 440, true},
-        {start_button.right, 440, true}, {start_button.right + 1, 440, false},
-        {570, start_button.top, false}, {570, start_button.top + 1, true},
+    struct {
+        int x, y;
+        bool opens;
+    } cases[] = {
+        {start_button.left, 440, false},  {start_button.left + 1, 440, true},
+        {start_button.right, 440, true},  {start_button.right + 1, 440, false},
+        {570, start_button.top, false},   {570, start_button.top + 1, true},
         {570, start_button.bottom, true}, {570, start_button.bottom + 1, false},
     };
     for (auto c : cases) {
@@ -52,15 +57,22 @@ TEST_F(BuildPhase, StartButtonBoundsOpenTheDialogInTheSameTick) {
 }
 
 TEST_F(BuildPhase, GridRegionBoundsAndCells) {
-    struct { int x, y, column, row; } lays[] = {
-        {1, 49, 0, 0}, {447, 431, 6, 5}, {64, 112, 1, 1}, {63, 111, 0, 0},
+    struct {
+        int x, y, column, row;
+    } lays[] = {
+        {1, 49, 0, 0},
+        {447, 431, 6, 5},
+        {64, 112, 1, 1},
+        {63, 111, 0, 0},
     };
     for (auto c : lays) {
         g->reset(0);
         click(c.x, c.y);
         EXPECT_EQ(g->grid[c.column][c.row], slow_tile) << c.x << "," << c.y;
     }
-    struct { int x, y; } misses[] = {{0, 200}, {448, 200}, {200, 48}, {200, 432}};
+    struct {
+        int x, y;
+    } misses[] = {{0, 200}, {448, 200}, {200, 48}, {200, 432}};
     for (auto c : misses) {
         g->reset(0);
         click(c.x, c.y);
@@ -133,7 +145,7 @@ TEST_F(BuildPhase, StockInvariantHoldsOverThousandsOfRandomClicks) {
     for (int i = 0; i < 5000; i++) {
         int x = rng() % 640, y = rng() % 480;
         if (x > start_button.left && y > start_button.top) continue;  // the start button
-        if (rng() % 3 == 0) {              // aim at the palette a third of the time
+        if (rng() % 3 == 0) {  // aim at the palette a third of the time
             x = 513 + rng() % 63;
             y = 65 + rng() % 319;
         }

@@ -111,7 +111,8 @@ TEST_F(Dialog, AWholeLevelCycleWonThenLost) {
     answer_score_step();
     EXPECT_EQ(g->scene_step, 3);
     EXPECT_LE(g->highscores.size(), entries + 1);
-    EXPECT_NE(std::find(g->highscores.begin(), g->highscores.end(), won_score), g->highscores.end());
+    EXPECT_NE(std::find(g->highscores.begin(), g->highscores.end(), won_score),
+              g->highscores.end());
     EXPECT_TRUE(std::is_sorted(g->highscores.rbegin(), g->highscores.rend()));
     answer(KEY_Y);
     EXPECT_EQ(g->mode, mode_build);

@@ -57,7 +57,8 @@ TEST(Meteor, AnimationFramesAndAnchors) {
 
     m.state = meteor_exploding;
     m.frame_div = 10;
-    const int expected[][2] = {{40, 3}, {39, 6}, {30, 6}, {29, 5}, {20, 5}, {19, 4}, {10, 4}, {9, 3}, {0, 3}};
+    const int expected[][2] = {{40, 3}, {39, 6}, {30, 6}, {29, 5}, {20, 5},
+                               {19, 4}, {10, 4}, {9, 3},  {0, 3}};
     for (auto e : expected) {
         m.timer = e[0];
         EXPECT_EQ(m.frame(), e[1]) << "timer " << e[0];

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-
 #include "alfont.h"
 #include "data_handler.h"
 #include "game.h"
@@ -47,7 +46,8 @@ void reference_frame(BITMAP* t, const game& g) {
     for (int i = 0; i < grid_columns; i++)
         for (int j = 0; j < grid_rows; j++)
             if (g.grid[i][j])
-                draw_sprite(t, bSpecTiles[g.grid[i][j] - 1], cell_size * i, field_top + cell_size * j);
+                draw_sprite(t, bSpecTiles[g.grid[i][j] - 1], cell_size * i,
+                            field_top + cell_size * j);
     draw_sprite(t, bEtc[castle_picture], castle_at.x, castle_at.y);
     BITMAP *fall = bEtc[meteor_pictures], *blast = bEtc[meteor_pictures + 3];
     for (const meteor& m : g.meteors)
@@ -61,7 +61,8 @@ void reference_frame(BITMAP* t, const game& g) {
         int white = makecol(255, 255, 255);
         for (int k = 0; k <= grid_columns; k++)
             vline(t, cell_size * k, field_top, H - grid_lines_from_bottom, white);
-        for (int k = 0; k <= grid_rows; k++) hline(t, 0, field_top + cell_size * k, field_width, white);
+        for (int k = 0; k <= grid_rows; k++)
+            hline(t, 0, field_top + cell_size * k, field_width, white);
         int panel_left = W - panel_left_from_right, panel_bottom = H - panel_bottom_from_bottom;
         rectfill(t, panel_left, panel_top, W, panel_bottom, makecol(66, 66, 66));
         rect(t, panel_left, panel_top, W, panel_bottom, makecol(30, 30, 30));
@@ -121,8 +122,8 @@ void reference_score(BITMAP* t, const std::vector<int>& scores, int current) {
             }
     }
     if (!differing) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << differing << " pixels differ, the first at (" << first_x
-                                         << "," << first_y << ")";
+    return ::testing::AssertionFailure()
+           << differing << " pixels differ, the first at (" << first_x << "," << first_y << ")";
 }
 
 // The game's own pictures and font when they were built, the placeholders
@@ -190,7 +191,8 @@ void crowd(game& g, int grannies, int meteors) {
         g.grannies.push_back(gr);
     }
     g.meteors.clear();
-    for (int i = 0; i < meteors; i++) g.meteors.push_back(meteor(layout_random(10, 457), layout_random(60, 431)));
+    for (int i = 0; i < meteors; i++)
+        g.meteors.push_back(meteor(layout_random(10, 457), layout_random(60, 431)));
 }
 
 void lay_tiles(game& g) {

@@ -103,7 +103,8 @@ TEST_F(HiDat, WithoutAFileTheDefaultTableIsUsedAndWrittenAtTheEnd) {
 TEST_F(HiDat, ValuesComeBackInListOrderWithTheirSigns) {
     write_file(records({5, -12, 300, 7, -5}));
     EXPECT_EQ(loaded(), (Scores{5, -12, 300, 7, -5}));
-    EXPECT_EQ(read_file(), records({5, -12, 300, 7, -5})) << "a run without battles changes nothing";
+    EXPECT_EQ(read_file(), records({5, -12, 300, 7, -5}))
+        << "a run without battles changes nothing";
 
     save({42, -7, 0});
     EXPECT_EQ(read_file(), records({42, -7, 0}));
@@ -147,9 +148,12 @@ TEST_F(HiDat, AnIncompleteLastRecordIsIgnored) {
 
 TEST_F(HiDat, OddRecordsAreReadOneByOneWithoutOverrunning) {
     const std::string odd[][2] = {
-        {std::string("abcdefghi\0", 10), "0"},   {std::string("         \0", 10), "0"},
-        {std::string(10, '\0'), "0"},            {std::string("  12abc  \0", 10), "12"},
-        {std::string("   -0042 \0", 10), "-42"}, {"1234567890", "1234567890"},  // no zero byte
+        {std::string("abcdefghi\0", 10), "0"},
+        {std::string("         \0", 10), "0"},
+        {std::string(10, '\0'), "0"},
+        {std::string("  12abc  \0", 10), "12"},
+        {std::string("   -0042 \0", 10), "-42"},
+        {"1234567890", "1234567890"},  // no zero byte
         {std::string("  +15\0 99\0", 10), "15"},
     };
     std::string file;
@@ -266,7 +270,6 @@ TEST_F(HiDat, LinksLeadOnlyWhereTheTableIs) {
 // The score screen draws with a real font; the test plays the frame timer.
 class ScoreScreen : public HiDat {
 protected:
-
     void SetUp() override {
         HiDat::SetUp();
         release_input();
@@ -370,7 +373,8 @@ TEST_F(ScoreScreen, EscapeHeldEndsItBeforeAnyFrame) {
     go_on = 0;  // were the screen to wait for a frame, it would never come
     std::atomic<bool> returned{false};
     std::thread watchdog([&] {
-        for (int i = 0; i < 5000 && !returned; i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int i = 0; i < 5000 && !returned; i++)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (!returned) close_button_pressed = -1, key[KEY_ENTER] = 1, go_on = 1;
     });
     g.show_highscores();
@@ -396,7 +400,8 @@ TEST_F(ScoreScreen, EachWayOutEndsARunningScreen) {
         clear_to_color(screen, blue());
         game g;
         EXPECT_TRUE(run(g, 3, e.leave)) << e.name << " did not end the screen";
-        EXPECT_EQ(getpixel(screen, 300, 12), makecol(190, 190, 190)) << e.name << ": frames presented";
+        EXPECT_EQ(getpixel(screen, 300, 12), makecol(190, 190, 190))
+            << e.name << ": frames presented";
         release_input();
         quit = 0;
         close_button_pressed = 0;

@@ -63,10 +63,9 @@ void save_solid_bmp(const std::string& path, int w, int h, int colour) {
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++)
             if (getpixel(b, x, y) != c)
-                return ::testing::AssertionFailure() << "pixel " << x << "," << y << " is "
-                                                     << getr(getpixel(b, x, y)) << ","
-                                                     << getg(getpixel(b, x, y)) << ","
-                                                     << getb(getpixel(b, x, y));
+                return ::testing::AssertionFailure()
+                       << "pixel " << x << "," << y << " is " << getr(getpixel(b, x, y)) << ","
+                       << getg(getpixel(b, x, y)) << "," << getb(getpixel(b, x, y));
     return ::testing::AssertionSuccess();
 }
 
@@ -135,12 +134,16 @@ TEST_F(Media, EveryMissingPictureGetsItsTablesPlaceholder) {
     load();
     for (int i = 0; i < 3; i++) {
         EXPECT_TRUE(is_filled(bSpecTiles[i], 64, 64, 255, 0, 0)) << "bSpecTiles " << i;
-        EXPECT_FALSE(is_sub_bitmap(bSpecTiles[i])) << "the strip is released, tiles must own their pixels";
+        EXPECT_FALSE(is_sub_bitmap(bSpecTiles[i]))
+            << "the strip is released, tiles must own their pixels";
     }
     EXPECT_NE(bSpecTiles[0], bSpecTiles[1]);
-    for (int i = 3; i < 5; i++) EXPECT_TRUE(is_filled(bSpecTiles[i], 64, 64, 0, 255, 0)) << "bSpecTiles " << i;
-    for (int i = 0; i < 5; i++) EXPECT_TRUE(is_filled(bOtTiles[i], 32, 32, 0, 255, 255)) << "bOtTiles " << i;
-    for (int i = 0; i < 16; i++) EXPECT_TRUE(is_filled(bEtc[i], 32, 32, 50, 255, 255)) << "bEtc " << i;
+    for (int i = 3; i < 5; i++)
+        EXPECT_TRUE(is_filled(bSpecTiles[i], 64, 64, 0, 255, 0)) << "bSpecTiles " << i;
+    for (int i = 0; i < 5; i++)
+        EXPECT_TRUE(is_filled(bOtTiles[i], 32, 32, 0, 255, 255)) << "bOtTiles " << i;
+    for (int i = 0; i < 16; i++)
+        EXPECT_TRUE(is_filled(bEtc[i], 32, 32, 50, 255, 255)) << "bEtc " << i;
     // No game font here either: a system font stands in, at the game's size.
     ASSERT_NE(fonts[0], nullptr);
     EXPECT_EQ(fh, 38);
@@ -160,7 +163,8 @@ protected:
         Media::SetUp();
         dir = media_dir();
         marker = dir + "/.made_by_unit_tests";
-        if (is_dir(dir) && file_bytes(marker).empty()) GTEST_SKIP() << "a real media folder is there";
+        if (is_dir(dir) && file_bytes(marker).empty())
+            GTEST_SKIP() << "a real media folder is there";
         remove_folder();
         ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
         write_file(marker, "x");
@@ -210,7 +214,8 @@ TEST_F(MediaFolder, PicturesAreCutOrderedAndBadOnesReplaced) {
     load();
     static const int rgb[3][3] = {{248, 0, 0}, {0, 252, 0}, {0, 0, 248}};
     for (int i = 0; i < 3; i++)
-        EXPECT_TRUE(is_filled(bSpecTiles[i], 64, 64, rgb[i][0], rgb[i][1], rgb[i][2])) << "tile " << i;
+        EXPECT_TRUE(is_filled(bSpecTiles[i], 64, 64, rgb[i][0], rgb[i][1], rgb[i][2]))
+            << "tile " << i;
     EXPECT_TRUE(is_filled(bSpecTiles[3], 64, 64, 120, 120, 0));
     EXPECT_TRUE(is_filled(bSpecTiles[4], 64, 64, 0, 255, 0));
 
@@ -266,7 +271,8 @@ TEST_F(CheckedBitmap, AcceptsAPlainTwentyFourBitFile) {
     EXPECT_EQ(got->w, 5);
     EXPECT_EQ(got->h, 3);
     for (int y = 0; y < 3; y++)
-        for (int x = 0; x < 5; x++) EXPECT_EQ(getpixel(got, x, y), getpixel(src, x, y)) << x << "," << y;
+        for (int x = 0; x < 5; x++)
+            EXPECT_EQ(getpixel(got, x, y), getpixel(src, x, y)) << x << "," << y;
     EXPECT_EQ(getpixel(got, 4, 2), bitmap_mask_color(got));  // sprites stay transparent
     destroy_bitmap(got);
     destroy_bitmap(src);
@@ -290,10 +296,10 @@ TEST_F(CheckedBitmap, RejectsCompressedCutShortAndForeignFiles) {
         for (unsigned char b : bytes) s[at++] = static_cast<char>(b);
         return s;
     };
-    EXPECT_EQ(load_bytes(patched(18, {0, 0, 0, 0x40})), nullptr);       // width 1 << 30
+    EXPECT_EQ(load_bytes(patched(18, {0, 0, 0, 0x40})), nullptr);           // width 1 << 30
     EXPECT_EQ(load_bytes(patched(22, {0xff, 0xff, 0xff, 0x7f})), nullptr);  // height
     EXPECT_EQ(load_bytes(patched(22, {0xd8, 0xff, 0xff, 0xff})), nullptr);  // -40: top-down
-    EXPECT_EQ(load_bytes(patched(28, {16, 0})), nullptr);               // 16-bit fields
+    EXPECT_EQ(load_bytes(patched(28, {16, 0})), nullptr);                   // 16-bit fields
     EXPECT_EQ(load_bytes(patched(10, {0xf0, 0xff, 0xff, 0xff})), nullptr);  // pixels past the end
     std::string big_palette = patched(28, {8, 0});  // 8-bit, with 65536 palette colours
     big_palette[48] = 1;
@@ -415,7 +421,8 @@ TEST(MediaSearch, TheVariableThenBesideTheProgramThenTheInstallsDataFolder) {
     std::string here = executable_folder();
     std::string beside = here + "/media", share = here + "/../share";
     std::string installed = share + "/tollybrook";
-    if (is_dir(beside) || is_dir(share)) GTEST_SKIP() << "media folders stand beside the test program";
+    if (is_dir(beside) || is_dir(share))
+        GTEST_SKIP() << "media folders stand beside the test program";
     std::string chosen = std::getenv("TOLLYBROOK_DATA") ? std::getenv("TOLLYBROOK_DATA") : "";
     unsetenv("TOLLYBROOK_DATA");
     ASSERT_EQ(mkdir(share.c_str(), 0755), 0);

@@ -31,16 +31,17 @@ const Rgb kPortrait[6] = {{}, {16, 64, 16}, {64, 16, 16}, {}, {}, {16, 16, 64}};
 const Rgb kFlame[3] = {{255, 255, 0}, {255, 200, 0}, {255, 150, 0}};
 const Rgb kBlast[4] = {{0, 255, 0}, {0, 200, 100}, {0, 150, 150}, {0, 100, 200}};
 const Rgb kBackground{60, 90, 120}, kWhite{255, 255, 255}, kRed{255, 0, 0};
-const Rgb kPanel{66, 66, 66}, kPanelEdge{30, 30, 30}, kPaletteEdge{230, 230, 230}, kBadge{200, 0, 0};
+const Rgb kPanel{66, 66, 66}, kPanelEdge{30, 30, 30}, kPaletteEdge{230, 230, 230},
+    kBadge{200, 0, 0};
 const Rgb kScoreRed{190, 0, 0}, kBlack{0, 0, 0}, kLightGrey{190, 190, 190}, kDarkGrey{90, 90, 90};
 
 // Pixel checks that name the pixel and what was there when they fail.
 ::testing::AssertionResult at(BITMAP* b, int x, int y, Rgb want) {
     int got = getpixel(b, x, y);
     if (got == want.c()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "(" << x << "," << y << ") is " << getr(got) << ","
-                                         << getg(got) << "," << getb(got) << ", not " << want.r
-                                         << "," << want.g << "," << want.b;
+    return ::testing::AssertionFailure()
+           << "(" << x << "," << y << ") is " << getr(got) << "," << getg(got) << "," << getb(got)
+           << ", not " << want.r << "," << want.g << "," << want.b;
 }
 ::testing::AssertionResult not_at(BITMAP* b, int x, int y, Rgb unwanted) {
     if (getpixel(b, x, y) != unwanted.c()) return ::testing::AssertionSuccess();
@@ -125,8 +126,10 @@ protected:
         bEtc[6] = picture(12, 18, kGranny);
         const int flame_size[3][2] = {{10, 20}, {14, 14}, {6, 8}};
         const int blast_size[4][2] = {{40, 30}, {20, 20}, {30, 10}, {16, 16}};
-        for (int f = 0; f < 3; f++) bEtc[7 + f] = picture(flame_size[f][0], flame_size[f][1], kFlame[f]);
-        for (int f = 0; f < 4; f++) bEtc[10 + f] = picture(blast_size[f][0], blast_size[f][1], kBlast[f]);
+        for (int f = 0; f < 3; f++)
+            bEtc[7 + f] = picture(flame_size[f][0], flame_size[f][1], kFlame[f]);
+        for (int f = 0; f < 4; f++)
+            bEtc[10 + f] = picture(blast_size[f][0], blast_size[f][1], kBlast[f]);
 
         invalidate_scene();  // the tables now hold other pictures
         g = std::make_unique<game>();
@@ -157,18 +160,29 @@ TEST_F(Render, ScenerySitsWhereItBelongsOnAFreshBackground) {
     BITMAP* t = target(640, 480);
     draw(t, g.get());
     // Top strip at y 38, bottom strip on the bottom edge, whole copies only.
-    expect_pixels(t, {{0, 0, kBackground}, {639, 300, kBackground}, {0, 38, kTop}, {639, 47, kTop}, {0, 37, kBackground}, {0, 464, kBottom},
-                      {623, 479, kBottom}, {0, 463, kBackground}});
+    expect_pixels(t, {{0, 0, kBackground},
+                      {639, 300, kBackground},
+                      {0, 38, kTop},
+                      {639, 47, kTop},
+                      {0, 37, kBackground},
+                      {0, 464, kBottom},
+                      {623, 479, kBottom},
+                      {0, 463, kBackground}});
     EXPECT_TRUE(at(t, 624, 470, kBackground)) << "640 / 48 is 13 strips, not 14";
     // Ground: 21 whole columns of 30 and always twelve rows, masked.
     for (int i : {0, 7, 20})
-        for (int j : {0, 5, 11}) EXPECT_TRUE(at(t, 30 * i + 5, 48 + 20 * j + 5, kGround)) << i << "," << j;
+        for (int j : {0, 5, 11})
+            EXPECT_TRUE(at(t, 30 * i + 5, 48 + 20 * j + 5, kGround)) << i << "," << j;
     EXPECT_TRUE(at(t, 6, 53, kBackground));
     EXPECT_TRUE(at(t, 635, 53, kBackground)) << "a 22nd ground column";
     EXPECT_TRUE(at(t, 5, 48 + 240 + 5, kBackground)) << "a 13th ground row";
     // Castle at (440, 20), over the top strip.
-    expect_pixels(t, {{440, 20, kCastle}, {463, 49, kCastle}, {450, 40, kCastle},
-                      {439, 20, kBackground}, {464, 20, kBackground}, {440, 50, kBackground}});
+    expect_pixels(t, {{440, 20, kCastle},
+                      {463, 49, kCastle},
+                      {450, 40, kCastle},
+                      {439, 20, kBackground},
+                      {464, 20, kBackground},
+                      {440, 50, kBackground}});
 }
 
 TEST_F(Render, LaidTilesStandInTheirCellsColumnFirst) {
@@ -177,8 +191,11 @@ TEST_F(Render, LaidTilesStandInTheirCellsColumnFirst) {
     g->grid[6][5] = attract_tile;
     BITMAP* t = target(640, 480);
     draw(t, g.get());
-    expect_pixels(t, {{0, 48, kTile[0]}, {128, 240, kTile[1]}, {191, 303, kTile[1]},
-                      {127, 240, kBackground}, {192, 303, kBackground}});
+    expect_pixels(t, {{0, 48, kTile[0]},
+                      {128, 240, kTile[1]},
+                      {191, 303, kTile[1]},
+                      {127, 240, kBackground},
+                      {192, 303, kBackground}});
     EXPECT_TRUE(at(t, 160, 272, kBackground)) << "tiles are drawn masked";
     EXPECT_TRUE(not_at(t, 192, 176, kTile[1])) << "grid read as [row][column]";
     EXPECT_TRUE(at(t, 384, 368, kTile[4]));
@@ -189,12 +206,14 @@ TEST_F(Render, LaidTilesStandInTheirCellsColumnFirst) {
 
 TEST_F(Render, MeteorsAndGranniesStandOnTheirAnchorsInLayerOrder) {
     meteor falling(0, 0);  // frame 1, placed by the size of flame frame 0 (10x20)
-    falling.state = meteor_falling, falling.timer = 5, falling.frame_div = 5, falling.x = 200.7f, falling.y = 300.9f;
+    falling.state = meteor_falling, falling.timer = 5, falling.frame_div = 5, falling.x = 200.7f,
+    falling.y = 300.9f;
     ASSERT_EQ(falling.frame(), 1);
     meteor landing = falling;  // frame 0: its bottom centre on the point
     landing.timer = 0, landing.x = 100, landing.y = 400;
     meteor blast = falling;  // first exploding tick: frame 3, 40x30, centred
-    blast.state = meteor_exploding, blast.timer = 40, blast.frame_div = 10, blast.x = 300, blast.y = 200;
+    blast.state = meteor_exploding, blast.timer = 40, blast.frame_div = 10, blast.x = 300,
+    blast.y = 200;
     meteor later = blast;  // frame 6 is placed by frame 3's size too
     later.timer = 35, later.x = 300, later.y = 100;
     meteor on_castle = later;  // over the castle
@@ -209,17 +228,31 @@ TEST_F(Render, MeteorsAndGranniesStandOnTheirAnchorsInLayerOrder) {
 
     BITMAP* t = target(640, 480);
     draw(t, g.get());
-    expect_pixels(t, {{195, 280, kFlame[1]}, {208, 293, kFlame[1]}, {194, 280, kBackground},
-                      {195, 279, kBackground}, {100, 399, kFlame[0]}, {95, 380, kFlame[0]},
-                      {100, 400, kBackground}, {94, 399, kBackground}});
+    expect_pixels(t, {{195, 280, kFlame[1]},
+                      {208, 293, kFlame[1]},
+                      {194, 280, kBackground},
+                      {195, 279, kBackground},
+                      {100, 399, kFlame[0]},
+                      {95, 380, kFlame[0]},
+                      {100, 400, kBackground},
+                      {94, 399, kBackground}});
 
-    expect_pixels(t, {{280, 185, kBlast[0]}, {319, 191, kBlast[0]}, {279, 185, kBackground},
-                      {280, 184, kBackground}, {280, 85, kBlast[3]}, {295, 100, kBlast[3]},
-                      {279, 85, kBackground}, {296, 85, kBackground}});
+    expect_pixels(t, {{280, 185, kBlast[0]},
+                      {319, 191, kBlast[0]},
+                      {279, 185, kBackground},
+                      {280, 184, kBackground},
+                      {280, 85, kBlast[3]},
+                      {295, 100, kBlast[3]},
+                      {279, 85, kBackground},
+                      {296, 85, kBackground}});
     EXPECT_TRUE(at(t, 440, 20, kBlast[3])) << "meteors cover the castle";
 
-    expect_pixels(t, {{100, 249, kGranny}, {94, 232, kGranny}, {105, 249, kGranny},
-                      {100, 250, kBackground}, {100, 231, kBackground}, {93, 240, kBackground},
+    expect_pixels(t, {{100, 249, kGranny},
+                      {94, 232, kGranny},
+                      {105, 249, kGranny},
+                      {100, 250, kBackground},
+                      {100, 231, kBackground},
+                      {93, 240, kBackground},
                       {106, 240, kBackground}});
     EXPECT_TRUE(at(t, 300, 209, kGranny)) << "grannies cover explosions";
     EXPECT_TRUE(at(t, 290, 209, kBlast[0]));
@@ -235,14 +268,19 @@ TEST_F(Render, BuildPhaseShowsGridPanelPaletteCountersAndButton) {
     for (int k = 0; k <= 7; k++)
         for (int y : {48, 240, 432}) EXPECT_TRUE(at(t, 64 * k, y, kWhite)) << "vertical line " << k;
     for (int k = 0; k <= 6; k++)
-        for (int x : {0, 200, 448}) EXPECT_TRUE(at(t, x, 48 + 64 * k, kWhite)) << "horizontal line " << k;
-    expect_pixels(t, {{64, 433, kWhite, false}, {64, 47, kWhite, false}, {449, 112, kWhite, false},
+        for (int x : {0, 200, 448})
+            EXPECT_TRUE(at(t, x, 48 + 64 * k, kWhite)) << "horizontal line " << k;
+    expect_pixels(t, {{64, 433, kWhite, false},
+                      {64, 47, kWhite, false},
+                      {449, 112, kWhite, false},
                       {65, 100, kWhite, false}});
 
     EXPECT_TRUE(at(t, 480, 32, kPanelEdge));
     EXPECT_TRUE(at(t, 480, 416, kPanelEdge));
     EXPECT_TRUE(at(t, 639, 200, kPanel));  // the right edge lies just off the target
-    expect_pixels(t, {{490, 200, kPanel}, {490, 415, kPanel}, {490, 417, kPanel, false},
+    expect_pixels(t, {{490, 200, kPanel},
+                      {490, 415, kPanel},
+                      {490, 417, kPanel, false},
                       {479, 200, kPanel, false}});
     for (int s = 0; s < 5; s++) {
         EXPECT_TRUE(at(t, 520, 70 + 64 * s, kTile[s])) << "palette slot " << s;
@@ -260,9 +298,12 @@ TEST_F(Render, BuildPhaseShowsGridPanelPaletteCountersAndButton) {
                 ASSERT_EQ(getpixel(t, 606 + x, 95 + 64 * s + y), getpixel(want, x, y))
                     << "counter " << s << " should read " << text;
     }
-    expect_pixels(t, {{start_button.left, start_button.top, kStart}, {551, 443, kStart},
+    expect_pixels(t, {{start_button.left, start_button.top, kStart},
+                      {551, 443, kStart},
                       {start_button.left - 1, start_button.top, kStart, false},
-                      {576, 100, kPaletteEdge}, {540, 384, kPaletteEdge}, {512, 100, kPaletteEdge}});
+                      {576, 100, kPaletteEdge},
+                      {540, 384, kPaletteEdge},
+                      {512, 100, kPaletteEdge}});
 }
 
 TEST_F(Render, TheRedFrameMarksOnlyTheSelectedSlot) {
@@ -284,13 +325,18 @@ TEST_F(Render, TheRedFrameMarksOnlyTheSelectedSlot) {
 TEST_F(Render, PanelAndPaletteFollowTheTargetsEdgesTheRestStays) {
     BITMAP* t = target(800, 600);
     draw(t, g.get());  // no overlay: the ground runs across the whole width
-    expect_pixels(t, {{755, 53, kGround}, {785, 53, kBackground}, {767, 584, kBottom},
-                      {770, 590, kBackground}, {0, 583, kBackground}});
+    expect_pixels(t, {{755, 53, kGround},
+                      {785, 53, kBackground},
+                      {767, 584, kBottom},
+                      {770, 590, kBackground},
+                      {0, 583, kBackground}});
 
     g->mode = mode_build;
     g->selected = 1;
     draw(t, g.get());
-    expect_pixels(t, {{640, 32, kPanelEdge}, {650, 200, kPanel}, {639, 200, kBackground},
+    expect_pixels(t, {{640, 32, kPanelEdge},
+                      {650, 200, kPanel},
+                      {639, 200, kBackground},
                       {490, 200, kPanel, false}});
     for (int s = 0; s < 5; s++) {
         EXPECT_TRUE(at(t, 680, 70 + 64 * s, kTile[s])) << s;
@@ -299,10 +345,15 @@ TEST_F(Render, PanelAndPaletteFollowTheTargetsEdgesTheRestStays) {
     expect_pixels(t, {{672, 128, kRed}, {736, 192, kRed}, {736, 300, kPaletteEdge}});
     // The bottoms of the panel, the palette outline and the grid lines
     // follow the height.
-    expect_pixels(t, {{650, 536, kPanelEdge}, {650, 535, kPanel}, {700, 504, kPaletteEdge},
-                      {64, 552, kWhite}, {64, 553, kWhite, false}});
+    expect_pixels(t, {{650, 536, kPanelEdge},
+                      {650, 535, kPanel},
+                      {700, 504, kPaletteEdge},
+                      {64, 552, kWhite},
+                      {64, 553, kWhite, false}});
     // Castle, start button and the grid stay where they are.
-    expect_pixels(t, {{start_button.left, start_button.top, kStart}, {castle_at.x, castle_at.y, kCastle}, {448, 240, kWhite},
+    expect_pixels(t, {{start_button.left, start_button.top, kStart},
+                      {castle_at.x, castle_at.y, kCastle},
+                      {448, 240, kWhite},
                       {512, 240, kWhite, false}});
     EXPECT_TRUE(not_at(t, 200, 48 + 64 * 7, kWhite)) << "only seven horizontal lines";
 }
@@ -329,8 +380,8 @@ TEST_F(Render, BattleAddsOnlyTheOutlinedTextsNoGridNorPanel) {
         outlined(want, c.shield_text, 560, 38);
         outlined(want, "Score:", 560, 400);
         outlined(want, c.score_text, 560, 433);
-        EXPECT_TRUE(same_rows(t, want, 0, 479)) << "shield " << c.shield_text << ", score '"
-                                                << c.score_text << "'";
+        EXPECT_TRUE(same_rows(t, want, 0, 479))
+            << "shield " << c.shield_text << ", score '" << c.score_text << "'";
     }
 }
 
@@ -344,8 +395,11 @@ TEST_F(Render, DialogBoxSitsOnTheBottomEdgeWhateverItsHeight) {
             draw_dialog(t, g.get());
             int top = h - box_h;
             SCOPED_TRACE("box " + std::to_string(box_h) + " high, target " + std::to_string(h));
-            expect_pixels(t, {{0, top, kBox}, {639, h - 1, kBox}, {0, top - 1, kWhite},
-                              {27, top + 18, kPortrait[5]}, {26, top + 18, kBox},
+            expect_pixels(t, {{0, top, kBox},
+                              {639, h - 1, kBox},
+                              {0, top - 1, kWhite},
+                              {27, top + 18, kPortrait[5]},
+                              {26, top + 18, kBox},
                               {27, top + 17, kBox}});
             EXPECT_TRUE(at(t, 46, std::min(top + 37, h - 1), kPortrait[5]));
             EXPECT_TRUE(at(t, 47, std::min(top + 37, h - 1), kBox));
@@ -404,12 +458,24 @@ protected:
 
 TEST_F(ScorePanel, PanelRectanglesAreDrawnOverWhatWasThere) {
     draw_score(t, &table, 35);
-    expect_pixels(t, {{0, 0, kBlue}, {639, 479, kBlue}, {180, 10, kDarkGrey}, {181, 50, kDarkGrey},
-                      {460, 10, kDarkGrey}, {179, 10, kBlue}, {180, 51, kBlue},
-                      {182, 12, kLightGrey}, {458, 470, kLightGrey}, {200, 300, kLightGrey}});
+    expect_pixels(t, {{0, 0, kBlue},
+                      {639, 479, kBlue},
+                      {180, 10, kDarkGrey},
+                      {181, 50, kDarkGrey},
+                      {460, 10, kDarkGrey},
+                      {179, 10, kBlue},
+                      {180, 51, kBlue},
+                      {182, 12, kLightGrey},
+                      {458, 470, kLightGrey},
+                      {200, 300, kLightGrey}});
     // The black rectangle shows only as a strip right of and under the panel.
-    expect_pixels(t, {{459, 400, kBlack}, {460, 472, kBlack}, {182, 471, kBlack}, {300, 472, kBlack},
-                      {459, 399, kBlue}, {300, 473, kBlue}, {461, 420, kBlue}});
+    expect_pixels(t, {{459, 400, kBlack},
+                      {460, 472, kBlack},
+                      {182, 471, kBlack},
+                      {300, 472, kBlack},
+                      {459, 399, kBlue},
+                      {300, 473, kBlue},
+                      {461, 420, kBlue}});
     // Title and prompt in red.
     EXPECT_GT(find(t, 182, 12, 458, 40, kScoreRed).count, 0);
     EXPECT_GT(find(t, 182, 436, 458, 460, kScoreRed).count, 0);
@@ -422,7 +488,8 @@ TEST_F(ScorePanel, OnlyTheCurrentScoresRowIsRedAndTenRowsAtMost) {
             EXPECT_GT(red_in_row(i), 0);
         else
             EXPECT_EQ(red_in_row(i), 0) << "row " << i;
-        EXPECT_GT(find(t, 182, 48 + 38 * i, 458, 70 + 38 * i, kLightGrey, false).count, 0) << "row " << i;
+        EXPECT_GT(find(t, 182, 48 + 38 * i, 458, 70 + 38 * i, kLightGrey, false).count, 0)
+            << "row " << i;
     }
     EXPECT_EQ(find(t, 182, 420, 458, 466, kBlack).count, 0) << "an eleventh row";
 
@@ -453,7 +520,8 @@ TEST_F(ScorePanel, RowsReadRankAndValueCentredOnTheTarget) {
     // On a wider target the rows follow its centre, the title the screen's.
     BITMAP* wide = picture(800, 480, kBlue);
     draw_score(wide, &scores, 7);
-    Ink title = find(t, 0, 14, 639, 38, kScoreRed), wide_title = find(wide, 0, 14, 799, 38, kScoreRed);
+    Ink title = find(t, 0, 14, 639, 38, kScoreRed),
+        wide_title = find(wide, 0, 14, 799, 38, kScoreRed);
     Ink row = find(t, 0, 50, 639, 70, kBlack), wide_row = find(wide, 0, 50, 799, 70, kBlack);
     ASSERT_GT(wide_row.count, 0);
     EXPECT_EQ(wide_title.l, title.l);

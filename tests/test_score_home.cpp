@@ -28,7 +28,8 @@ int as_player(const std::function<int()>& body) {
     std::fflush(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
-        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(nogroup) != 0 || setuid(nobody) != 0))
+        if (geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(nogroup) != 0 || setuid(nobody) != 0))
             _exit(100);
         _exit(body());
     }
@@ -125,8 +126,10 @@ TEST_F(ScoreHome, AReadOnlyTableMovesToAPrivateFolderStartedFromIt) {
 // A table the player may not read is neither shown nor overwritten: the
 // default table stands in for this run and theirs is left as it was.
 TEST_F(ScoreHome, AnUnreadableTableIsNeitherShownNorOverwritten) {
-    if (geteuid() == 0) ASSERT_EQ(chown(game_dir.c_str(), nobody, nogroup), 0);
-    else ASSERT_EQ(chmod(game_dir.c_str(), 0755), 0);
+    if (geteuid() == 0)
+        ASSERT_EQ(chown(game_dir.c_str(), nobody, nogroup), 0);
+    else
+        ASSERT_EQ(chmod(game_dir.c_str(), 0755), 0);
     put(beside, "their table", false);
     ASSERT_EQ(chmod(beside.c_str(), 0), 0);
     int status = as_player([&] {

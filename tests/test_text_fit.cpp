@@ -48,7 +48,8 @@ protected:
         std::string built = absolute_path("/../media");
         std::string beside = absolute_path("/media");
         if (!exists((built + "/puree2.ttf").c_str())) GTEST_SKIP() << "the media were not built";
-        if (file_exists(beside.c_str(), FA_ALL, nullptr)) GTEST_SKIP() << "a media folder is beside the tests";
+        if (file_exists(beside.c_str(), FA_ALL, nullptr))
+            GTEST_SKIP() << "a media folder is beside the tests";
         ASSERT_EQ(alfont_init(), 0);
         ASSERT_TRUE(load_built_media());
         with = create_bitmap(640, 480);
@@ -135,8 +136,9 @@ TEST_F(TextFit, EveryScoreTableRowStaysOnItsPanel) {
             for (int x = 0; x < 640; x++) {
                 bool allowed = false;
                 for (const Box& b : painted) allowed |= b.holds({x, y, x, y});
-                if (!allowed) ASSERT_EQ(getpixel(with, x, y), makecol(0, 0, 255))
-                    << "the table with " << widest << " paints (" << x << "," << y << ")";
+                if (!allowed)
+                    ASSERT_EQ(getpixel(with, x, y), makecol(0, 0, 255))
+                        << "the table with " << widest << " paints (" << x << "," << y << ")";
             }
     }
 }
