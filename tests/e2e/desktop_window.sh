@@ -8,13 +8,11 @@
 # Usage: bash tests/e2e/desktop_window.sh [BUILD_DIR]
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=$(cd "${1:-build}" && pwd) || exit 1
 # shellcheck source=lib_x.bash
 source "$here/lib_x.bash"
+x_begin desktop "${1:-build}"
 x_need python3 xprop import convert rsvg-convert xlogo
 
-work=$(mktemp -d /tmp/tollybrook-desktop.XXXXXX)
-trap 'x_stop_all; rm -rf "$work"' EXIT
 
 # 1. The command line, with no display at all.
 out=$(env -u DISPLAY "$build/tollybrook" --help 2>&1) || x_fail "--help: exit status $?"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The installed game, run as a player would run it: installed into a prefix
+# The installed game, run as a x_player would run it: installed into a prefix
 # the player cannot write (and, as a .deb, unpacked), started from / with a
 # fresh HOME by an unprivileged user (nobody, when the test runs as root).
 # Each run must show the art, play the tune, say where the scores are kept,
@@ -11,14 +11,12 @@
 #   bash tests/e2e/install.sh BUILD_DIR
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=$(cd "${1:-build}" && pwd) || exit 1
 # shellcheck source=lib_x.bash
 source "$here/lib_x.bash"
+x_begin install "${1:-build}"
 x_need python3 convert import cpack dpkg-deb setpriv
 
-work=$(mktemp -d /tmp/tollybrook-install.XXXXXX)
 chmod 755 "$work"
-trap 'x_stop_all; rm -rf "$work"' EXIT
 
 player=()
 [ "$(id -u)" = 0 ] && player=(setpriv --reuid=nobody --regid=nogroup --clear-groups)

@@ -1,6 +1,11 @@
 # Helpers for the end-to-end tests that run the game in a private X server.
 # Source it from a test script; it defines functions only.
 #
+#   x_begin NAME BUILD      set build (made absolute) and work (a fresh folder,
+#                           removed with the game and X server at exit)
+#   x_begin_player NAME BUILD  the same, plus artifacts, and the game staged
+#                           with placeholder pictures and the default table
+#   x_player ARGS           the scripted player, with the game's layout
 #   x_start_server          start Xvfb on a free display from :60 to :69, export DISPLAY
 #   x_stop_all              stop the game and the X server that this shell started
 #   x_start_server_in FILE  start another Xvfb (:40 to :49) for a parallel worker:
@@ -37,6 +42,25 @@ x_fail() {
 # Ten-byte records: each value as "%9d" and a zero byte (none for no values).
 x_table() {
     [ $# -eq 0 ] || printf '%9d\0' "$@"
+}
+
+x_begin() {
+    build=$(cd "$2" && pwd) || exit 1
+    work=$(mktemp -d "/tmp/tollybrook-$1.XXXXXX")
+    trap 'x_stop_all; rm -rf "$work"' EXIT
+}
+
+x_player() { python3 "$X_LIB_DIR/scripted_player.py" --layout "$build/layout.json" "$@"; }
+
+# The scripted player's screenshots of a failed run stay in artifacts.
+x_begin_player() {
+    x_begin "$1" "$2"
+    x_need python3 xwd xwininfo
+    artifacts="$build/e2e-artifacts/$1"
+    rm -rf "$artifacts"
+    mkdir -p "$artifacts"
+    x_stage_placeholder_game "$work/game" "$build"
+    x_player hiscores --seed --file "$work/game/hi.dat" || x_fail "cannot write the starting hi.dat"
 }
 
 x_need() {

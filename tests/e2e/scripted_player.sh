@@ -12,20 +12,9 @@
 # Usage: bash tests/e2e/scripted_player.sh [BUILD_DIR]
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=$(cd "${1:-build}" && pwd) || exit 1
 # shellcheck source=lib_x.bash
 source "$here/lib_x.bash"
-x_need python3 xwd xwininfo
-
-work=$(mktemp -d /tmp/tollybrook-player.XXXXXX)
-artifacts="$build/e2e-artifacts/scripted_player"
-rm -rf "$artifacts"
-mkdir -p "$artifacts"
-trap 'x_stop_all; rm -rf "$work"' EXIT
-player() { python3 "$here/scripted_player.py" --layout "$build/layout.json" "$@"; }
-
-x_stage_placeholder_game "$work/game" "$build"
-player hiscores --seed --file "$work/game/hi.dat" || x_fail "cannot write the starting hi.dat"
+x_begin_player scripted_player "${1:-build}"
 
 x_start_server
 echo "X server on $DISPLAY"
@@ -33,13 +22,13 @@ x_launch_game "$work/game" "$artifacts/game.log"
 win=$(x_wait_window "$X_GAME_PID") || exit 1
 
 started=$SECONDS
-player play --window "$win" --artifacts "$artifacts" --summary "$work/summary.json" ||
+x_player play --window "$win" --artifacts "$artifacts" --summary "$work/summary.json" ||
     x_fail "the scripted player did not get through the level (screenshots in $artifacts)"
 
 x_close_window "$win" || x_fail "cannot send the close message"
 x_wait_exit "$X_GAME_PID" 15 || x_fail "the game did not end within 15 s of the close message"
 [ "$X_GAME_STATUS" = 0 ] || x_fail "the game ended with status $X_GAME_STATUS after the close message"
 
-player hiscores --file "$work/game/hi.dat" --summary "$work/summary.json" ||
+x_player hiscores --file "$work/game/hi.dat" --summary "$work/summary.json" ||
     x_fail "hi.dat does not hold the battle's score"
 echo "PASS: played through level 0 in $((SECONDS - started)) s"

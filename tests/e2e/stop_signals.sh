@@ -8,31 +8,20 @@
 #   bash tests/e2e/stop_signals.sh BUILD_DIR
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=$(cd "${1:-build}" && pwd) || exit 1
 # shellcheck source=lib_x.bash
 source "$here/lib_x.bash"
-x_need python3 xwd xwininfo
-
-work=$(mktemp -d /tmp/tollybrook-signals.XXXXXX)
-artifacts="$build/e2e-artifacts/stop_signals"
-rm -rf "$artifacts"
-mkdir -p "$artifacts"
-trap 'x_stop_all; rm -rf "$work"' EXIT
-player() { python3 "$here/scripted_player.py" --layout "$build/layout.json" "$@"; }
-
-x_stage_placeholder_game "$work/game" "$build"
-player hiscores --seed --file "$work/game/hi.dat" || x_fail "cannot write the starting hi.dat"
+x_begin_player stop_signals "${1:-build}"
 
 x_start_server
 started=$SECONDS
 x_launch_game "$work/game" "$artifacts/score.log"
 win=$(x_wait_window "$X_GAME_PID") || exit 1
-player play --until-score --window "$win" --artifacts "$artifacts" --summary "$work/summary.json" ||
+x_player play --until-score --window "$win" --artifacts "$artifacts" --summary "$work/summary.json" ||
     x_fail "the scripted player did not reach the score screen (screenshots in $artifacts)"
 kill -TERM "$X_GAME_PID"
 x_wait_exit "$X_GAME_PID" 10 || x_fail "SIGTERM did not end the score screen"
 [ "$X_GAME_STATUS" = 0 ] || x_fail "SIGTERM at the score screen: status $X_GAME_STATUS"
-player hiscores --file "$work/game/hi.dat" --summary "$work/summary.json" ||
+x_player hiscores --file "$work/game/hi.dat" --summary "$work/summary.json" ||
     x_fail "SIGTERM at the score screen lost the battle's score"
 echo "ok   SIGTERM at the score screen kept the score ($((SECONDS - started)) s)"
 
@@ -42,7 +31,7 @@ for run in $(seq 1 20); do
     signal=${signals[$((run % 3))]}
     x_launch_game "$work/game" "$artifacts/battle-$run.log"
     win=$(x_wait_window "$X_GAME_PID") || exit 1
-    player battle --window "$win" || x_fail "run $run: no battle began"
+    x_player battle --window "$win" || x_fail "run $run: no battle began"
     sleep "0.$((RANDOM % 8))"
     kill "-$signal" "$X_GAME_PID"
     x_wait_exit "$X_GAME_PID" 10 || x_fail "run $run: SIG$signal did not end the battle"

@@ -7,14 +7,11 @@
 # Usage: bash tests/e2e/window.sh [BUILD_DIR]
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=$(cd "${1:-build}" && pwd) || exit 1
 # shellcheck source=lib_x.bash
 source "$here/lib_x.bash"
+x_begin window "${1:-build}"
 x_need python3 xwininfo cmp
 
-work=$(mktemp -d /tmp/tollybrook-window.XXXXXX)
-trap 'x_stop_all; rm -rf "$work"' EXIT
-player() { python3 "$here/scripted_player.py" --layout "$build/layout.json" "$@"; }
 
 # Starts a staged copy, checks the window, waits for the first drawn frame.
 start_game() {
@@ -23,7 +20,7 @@ start_game() {
     win=$(x_wait_window "$X_GAME_PID") || exit 1
     size=$(x_window_size "$win")
     [ "$size" = "640 480" ] || x_fail "the window is $size, not 640 480"
-    player wait-build --window "$win" || x_fail "the build phase was never drawn"
+    x_player wait-build --window "$win" || x_fail "the build phase was never drawn"
 }
 
 x_start_server

@@ -8,15 +8,13 @@
 # Usage: bash tests/e2e/window_frames.sh [BUILD_DIR]
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=$(cd "${1:-build}" && pwd) || exit 1
 # shellcheck source=lib_x.bash
 source "$here/lib_x.bash"
+x_begin frames "${1:-build}"
 x_need python3 import convert
 probe="$build/bench/cpu_probe"
 [ -x "$probe" ] || { echo "SKIP: cpu_probe was not built"; exit 0; }
 
-work=$(mktemp -d /tmp/tollybrook-frames.XXXXXX)
-trap 'x_stop_all; rm -rf "$work"' EXIT
 cp "$probe" "$work/"
 ln -s "$build/media" "$work/media"
 x_start_server
