@@ -96,6 +96,23 @@ std::string executable_folder() {
     return slash == 0 ? "/" : exe.substr(0, slash);
 }
 
+std::string user_folder(const char* variable, const char* under_home) {
+    const char* chosen = std::getenv(variable);
+    if (chosen && chosen[0] == '/') return chosen;
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') return std::string(home) + "/" + under_home;
+    return "";
+}
+
+bool make_folders(const std::string& path, unsigned mode) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        std::string part = path.substr(0, slash);
+        if (!part.empty() && mkdir(part.c_str(), mode) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+    }
+    return is_folder(path);
+}
+
 std::string media_folder() {
     const char* chosen = std::getenv("TOLLYBROOK_DATA");
     if (chosen && *chosen) return chosen;

@@ -37,6 +37,14 @@ char* absolute_path(const char* relative);
 // length, any bytes); empty when it cannot be found.
 std::string executable_folder();
 
+// A per-user folder of the XDG kind: $VARIABLE when it holds an absolute
+// path, else $HOME/UNDER_HOME (e.g. "XDG_DATA_HOME", ".local/share"); empty
+// when neither is usable.
+std::string user_folder(const char* variable, const char* under_home);
+
+// Makes every missing folder of `path` with `mode`; true when it is a folder.
+bool make_folders(const std::string& path, unsigned mode);
+
 // Where the pictures, sounds and font are read from: $TOLLYBROOK_DATA when
 // set; else the first folder that exists of media/ beside the executable,
 // the install's data folder reached from the executable's folder, and the

@@ -602,26 +602,6 @@ bool writable_place(const std::string& path) {
     return access(target.c_str(), W_OK) == 0 || access(folder_of(target).c_str(), W_OK) == 0;
 }
 
-// $XDG_DATA_HOME, or ~/.local/share; a relative setting does not count.
-std::string user_data_folder() {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    if (data && data[0] == '/') return data;
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/') return std::string(home) + "/.local/share";
-    return "";
-}
-
-// Makes every missing folder of `path` with mode 0700.
-bool make_private_folders(const std::string& path) {
-    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        std::string part = path.substr(0, slash);
-        if (!part.empty() && mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-        if (slash == std::string::npos) break;
-    }
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 bool read_whole_file(const std::string& path, std::string* bytes) {
     std::error_code error;
     if (!fs::is_regular_file(path, error)) return false;
@@ -674,7 +654,7 @@ mode_t new_file_mode() {
 std::string choose_score_file(const std::string& beside) {
     if (beside.empty()) return "";
     if (writable_place(beside)) return beside;
-    std::string data = user_data_folder();
+    std::string data = user_folder("XDG_DATA_HOME", ".local/share");
     if (data.empty()) {
         std::fprintf(stderr,
                      "tollybrook: %s is read-only and there is no home folder for the scores\n",
@@ -682,7 +662,7 @@ std::string choose_score_file(const std::string& beside) {
         return "";
     }
     std::string folder = data + "/tollybrook";
-    if (!make_private_folders(folder)) {
+    if (!make_folders(folder, 0700)) {  // private: only the player reads them
         std::fprintf(stderr, "tollybrook: cannot make %s: %s\n", folder.c_str(),
                      std::strerror(errno));
         return "";

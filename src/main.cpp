@@ -122,22 +122,8 @@ int parse_command_line(int argc, char** argv, launch_choices& choices) {
 // ---------------------------------------------------------------- remembered choices
 
 std::string choices_file_path() {
-    const char* config_home = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (config_home && config_home[0] == '/') {
-        base = config_home;
-    } else {  // unset, empty or relative: the XDG default
-        const char* home = std::getenv("HOME");
-        if (!home || !home[0]) return "";
-        base = std::string(home) + "/.config";
-    }
-    return base + "/tollybrook/tollybrook.cfg";
-}
-
-static void make_parent_folders(const std::string& path) {
-    for (size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1))
-        mkdir(path.substr(0, slash).c_str(), 0755);
+    std::string base = user_folder("XDG_CONFIG_HOME", ".config");
+    return base.empty() ? "" : base + "/tollybrook/tollybrook.cfg";
 }
 
 // Works on its own config file, leaving Allegro's (allegro.cfg with the
@@ -156,7 +142,7 @@ void settle_choices(launch_choices& choices) {
     if (said && !path.empty() &&
         (get_config_int("tollybrook", "fullscreen", -1) != choices.fullscreen ||
          get_config_int("tollybrook", "mute", -1) != choices.mute)) {
-        make_parent_folders(path);
+        make_folders(path.substr(0, path.rfind('/')), 0755);
         set_config_int("tollybrook", "fullscreen", choices.fullscreen);
         set_config_int("tollybrook", "mute", choices.mute);
         flush_config_file();
