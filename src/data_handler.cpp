@@ -538,6 +538,35 @@ void play(int index) {
 // draw it: the cached scene, then every sprite and overlay touching the
 // part, in the same order, clipped to it.
 
+void draw_build_overlay(BITMAP* target, const game* g) {
+    int W = target->w, H = target->h;
+    int white = makecol(255, 255, 255);
+    for (int k = 0; k <= grid_columns; k++)
+        vline(target, cell_size * k, field_top, H - grid_lines_from_bottom, white);
+    for (int k = 0; k <= grid_rows; k++)
+        hline(target, 0, field_top + cell_size * k, field_width, white);
+    int panel_left = W - panel_left_from_right, panel_bottom = H - panel_bottom_from_bottom;
+    rectfill(target, panel_left, panel_top, W, panel_bottom, makecol(66, 66, 66));
+    rect(target, panel_left, panel_top, W, panel_bottom, makecol(30, 30, 30));
+    int tiles_left = W - palette_left_from_right, tiles_right = W - palette_right_from_right;
+    for (int s = 0; s < palette_slots; s++)
+        draw_sprite(target, bSpecTiles[s], tiles_left, palette_top + slot_pitch * s);
+    for (int s = 0; s < palette_slots; s++) {
+        int slot_top = palette_top + slot_pitch * s;
+        rectfill(target, W - badge_from.x, slot_top + badge_from.y, W - badge_to.x,
+                 slot_top + badge_to.y, makecol(200, 0, 0));
+        std::snprintf(tmp, sizeof tmp, "%02d", g->stock[s]);
+        textout_ex(target, font, tmp, W - stock_text.x, slot_top + stock_text.y, makecol(0, 0, 0),
+                   -1);
+    }
+    draw_sprite(target, bEtc[start_picture], start_button.left, start_button.top);
+    rect(target, tiles_left, palette_top, tiles_right, H - palette_frame_from_bottom,
+         makecol(230, 230, 230));
+    int selected_top = palette_top + slot_pitch * g->selected;
+    rect(target, tiles_left, selected_top, tiles_right, selected_top + slot_pitch,
+         makecol(255, 0, 0));
+}
+
 namespace {
 
 struct area {  // a rectangle on the frame
@@ -568,35 +597,6 @@ void draw_laid_tiles(BITMAP* target, const int (&grid)[grid_columns][grid_rows])
             if (grid[i][j] != bare_ground)
                 draw_sprite(target, bSpecTiles[grid[i][j] - 1], cell_size * i,
                             field_top + cell_size * j);
-}
-
-void draw_build_overlay(BITMAP* target, const game* g) {
-    int W = target->w, H = target->h;
-    int white = makecol(255, 255, 255);
-    for (int k = 0; k <= grid_columns; k++)
-        vline(target, cell_size * k, field_top, H - grid_lines_from_bottom, white);
-    for (int k = 0; k <= grid_rows; k++)
-        hline(target, 0, field_top + cell_size * k, field_width, white);
-    int panel_left = W - panel_left_from_right, panel_bottom = H - panel_bottom_from_bottom;
-    rectfill(target, panel_left, panel_top, W, panel_bottom, makecol(66, 66, 66));
-    rect(target, panel_left, panel_top, W, panel_bottom, makecol(30, 30, 30));
-    int tiles_left = W - palette_left_from_right, tiles_right = W - palette_right_from_right;
-    for (int s = 0; s < palette_slots; s++)
-        draw_sprite(target, bSpecTiles[s], tiles_left, palette_top + slot_pitch * s);
-    for (int s = 0; s < palette_slots; s++) {
-        int slot_top = palette_top + slot_pitch * s;
-        rectfill(target, W - badge_from.x, slot_top + badge_from.y, W - badge_to.x,
-                 slot_top + badge_to.y, makecol(200, 0, 0));
-        std::snprintf(tmp, sizeof tmp, "%02d", g->stock[s]);
-        textout_ex(target, font, tmp, W - stock_text.x, slot_top + stock_text.y, makecol(0, 0, 0),
-                   -1);
-    }
-    draw_sprite(target, bEtc[start_picture], start_button.left, start_button.top);
-    rect(target, tiles_left, palette_top, tiles_right, H - palette_frame_from_bottom,
-         makecol(230, 230, 230));
-    int selected_top = palette_top + slot_pitch * g->selected;
-    rect(target, tiles_left, selected_top, tiles_right, selected_top + slot_pitch,
-         makecol(255, 0, 0));
 }
 
 // Red text with a black outline, its left end at `left` (measured once by

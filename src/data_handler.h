@@ -74,6 +74,8 @@ extern void (*on_play)(int index);
 // the page manager which parts those are.
 void draw(BITMAP* target, game* g);
 void draw_dialog(BITMAP* target, game* g);
+// The build phase's grid lines and palette panel, drawn whole over the field.
+void draw_build_overlay(BITMAP* target, const game* g);
 // The "PAUSED" banner, centred on the frame already drawn.
 void draw_pause_banner(BITMAP* target);
 void draw_score(BITMAP* target, const std::vector<int>* scores, int current);

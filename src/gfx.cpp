@@ -4,13 +4,11 @@ BITMAP* bDraw = nullptr;
 BITMAP* vPages[3] = {nullptr, nullptr, nullptr};
 BITMAP* bDbuf = nullptr;
 
-static int iMode = 0;
-static int iFatalError = 0;
-static int iPage = 0;
-static int iY = 0;
-static int iX = 0;
-static int iColours = 0;
-static int iHasSetup = 0;
+// The mode asked for (page flags less those the card could not give), the
+// page drawn next, and the size and depth the window opens with.
+static int iMode = 0, iPage = 0;
+static int iX = 0, iY = 0, iColours = 0;
+static int iHasSetup = 0, iFatalError = 0;
 
 // What changed in the back buffer since the last presented frame, when the
 // frame is tracked (see gfx_track_changes).

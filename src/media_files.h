@@ -34,33 +34,52 @@ struct media_file {
     int r, g, b;  // in this colour
 };
 
-// The strip is cut into the first three palette tiles (slow, up, down).
+// What stands in for a missing picture, the same for every file of a table:
+// a rectangle of that table's size in that table's colour.
+constexpr media_file palette_tile(const char* name, int slot) {
+    return {name, picture, spec_tiles, slot, 64, 64, 0, 255, 0};
+}
+constexpr media_file ground_piece(const char* name, int slot) {
+    return {name, picture, other_tiles, slot, 32, 32, 0, 255, 255};
+}
+constexpr media_file etc_picture(const char* name, int slot) {
+    return {name, picture, etc_pictures, slot, 32, 32, 50, 255, 255};
+}
+// The meteor's frames fill meteor_pictures onwards in the order listed.
+constexpr media_file meteor_frame(const char* name, int frame) {
+    return etc_picture(name, meteor_pictures + frame);
+}
+constexpr media_file not_a_picture(const char* name, media_kind kind, int index = 0) {
+    return {name, kind, no_table, index, 0, 0, 0, 0, 0};
+}
+
 const media_file media_files[] = {
+    // The strip is cut into the first three palette tiles (slow, up, down).
     {"sliding.bmp", tile_strip, spec_tiles, 0, 192, 64, 255, 0, 0},
-    {"repulse.bmp", picture, spec_tiles, 3, 64, 64, 0, 255, 0},
-    {"attract.bmp", picture, spec_tiles, 4, 64, 64, 0, 255, 0},
-    {"tile.bmp", picture, other_tiles, ground_tile, 32, 32, 0, 255, 255},
-    {"tile_low.bmp", picture, other_tiles, bottom_strip, 32, 32, 0, 255, 255},
-    {"tile_top.bmp", picture, other_tiles, top_strip, 32, 32, 0, 255, 255},
-    {"hole.bmp", picture, other_tiles, hole_tile, 32, 32, 0, 255, 255},
-    {"start.bmp", picture, etc_pictures, start_picture, 32, 32, 50, 255, 255},
-    {"you.bmp", picture, etc_pictures, portrait_you, 32, 32, 50, 255, 255},
-    {"granny.bmp", picture, etc_pictures, portrait_old_lady, 32, 32, 50, 255, 255},
-    {"dialog.bmp", picture, etc_pictures, dialog_box_picture, 32, 32, 50, 255, 255},
-    {"castle.bmp", picture, etc_pictures, castle_picture, 32, 32, 50, 255, 255},
-    {"chuck.bmp", picture, etc_pictures, portrait_chuck, 32, 32, 50, 255, 255},
-    {"grannie.bmp", picture, etc_pictures, granny_picture, 32, 32, 50, 255, 255},
-    {"flame0.bmp", picture, etc_pictures, meteor_pictures, 32, 32, 50, 255, 255},
-    {"flame1.bmp", picture, etc_pictures, meteor_pictures + 1, 32, 32, 50, 255, 255},
-    {"flame2.bmp", picture, etc_pictures, meteor_pictures + 2, 32, 32, 50, 255, 255},
-    {"exp3.bmp", picture, etc_pictures, meteor_pictures + 3, 32, 32, 50, 255, 255},
-    {"exp2.bmp", picture, etc_pictures, meteor_pictures + 4, 32, 32, 50, 255, 255},
-    {"exp1.bmp", picture, etc_pictures, meteor_pictures + 5, 32, 32, 50, 255, 255},
-    {"exp0.bmp", picture, etc_pictures, meteor_pictures + 6, 32, 32, 50, 255, 255},
-    {"puree2.ttf", text_font, no_table, 0, 0, 0, 0, 0, 0},
-    {"nbk.mid", tune, no_table, 0, 0, 0, 0, 0, 0},
-    {"fire.wav", sound_effect, no_table, 0, 0, 0, 0, 0, 0},
-    {"boom.wav", sound_effect, no_table, 1, 0, 0, 0, 0, 0},
-    {"win.wav", sound_effect, no_table, 2, 0, 0, 0, 0, 0},
-    {"sel.wav", sound_effect, no_table, 3, 0, 0, 0, 0, 0},
+    palette_tile("repulse.bmp", 3),
+    palette_tile("attract.bmp", 4),
+    ground_piece("tile.bmp", ground_tile),
+    ground_piece("tile_low.bmp", bottom_strip),
+    ground_piece("tile_top.bmp", top_strip),
+    ground_piece("hole.bmp", hole_tile),
+    etc_picture("start.bmp", start_picture),
+    etc_picture("you.bmp", portrait_you),
+    etc_picture("granny.bmp", portrait_old_lady),
+    etc_picture("dialog.bmp", dialog_box_picture),
+    etc_picture("castle.bmp", castle_picture),
+    etc_picture("chuck.bmp", portrait_chuck),
+    etc_picture("grannie.bmp", granny_picture),
+    meteor_frame("flame0.bmp", 0),
+    meteor_frame("flame1.bmp", 1),
+    meteor_frame("flame2.bmp", 2),
+    meteor_frame("exp3.bmp", 3),
+    meteor_frame("exp2.bmp", 4),
+    meteor_frame("exp1.bmp", 5),
+    meteor_frame("exp0.bmp", 6),
+    not_a_picture("puree2.ttf", text_font),
+    not_a_picture("nbk.mid", tune),
+    not_a_picture("fire.wav", sound_effect, 0),
+    not_a_picture("boom.wav", sound_effect, 1),
+    not_a_picture("win.wav", sound_effect, 2),
+    not_a_picture("sel.wav", sound_effect, 3),
 };

@@ -36,7 +36,7 @@ if [ "$target" = scores ]; then
   exec ./score_fuzz -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 "$corpus"
 fi
 # The first byte picks the media file, by its place in src/media_files.h.
-names=$(sed -n 's/^    {"\([^"]*\)".*/\1/p' "$root/src/media_files.h")
+names=$(sed -n 's/^    [a-z_]*[({]"\([^"]*\)".*/\1/p' "$root/src/media_files.h")
 for f in "$root"/build/media/*; do
   [ -f "$f" ] || continue
   index=$(grep -n -x -F "$(basename "$f")" <<<"$names" | cut -d: -f1)

@@ -35,18 +35,23 @@ TEST_F(Dialog, ThePreBattleStoryLeadsIntoTheBattle) {
     click(100, 100);  // a slow tile
     press_start();
     EXPECT_EQ(g->mode, mode_dialog);
-    EXPECT_EQ(g->speaker, 1);
-    EXPECT_STREQ(g->dialog_lines[1], "-YES, bring the grannies on! (PRESS Y)");
-    answer(KEY_Y);
-    EXPECT_EQ(g->speaker, 5);
-    EXPECT_STREQ(g->dialog_lines[0], "Save me granny!  :-(");
-    answer(KEY_Q);
-    EXPECT_EQ(g->speaker, 2);
-    EXPECT_STREQ(g->dialog_lines[2], "And YOU (points finger) should start running, you evilo!");
-    answer(KEY_Q);
-    EXPECT_EQ(g->speaker, 1);
-    EXPECT_STREQ(g->dialog_lines[2], " ( press any key and start the battle ) ");
-    press(KEY_Q);
+    // Who speaks at each page, one of its lines, and the key that turns it.
+    struct page {
+        int speaker, line;
+        const char* text;
+        int key;
+    } const pages[] = {
+        {1, 1, "-YES, bring the grannies on! (PRESS Y)", KEY_Y},
+        {5, 0, "Save me granny!  :-(", KEY_Q},
+        {2, 2, "And YOU (points finger) should start running, you evilo!", KEY_Q},
+        {1, 2, " ( press any key and start the battle ) ", KEY_Q},
+    };
+    for (const page& p : pages) {
+        EXPECT_EQ(g->speaker, p.speaker);
+        EXPECT_STREQ(g->dialog_lines[p.line], p.text);
+        press(p.key);
+        if (g->mode == mode_dialog) idle(5);  // the key delay; the last key starts the battle
+    }
     EXPECT_EQ(g->mode, mode_battle);
     EXPECT_EQ(g->scene, scene_intro);
     EXPECT_EQ(g->scene_step, 0);
