@@ -5,14 +5,16 @@
 //   build   the build phase with tiles laid,
 //   dialog  a story dialog waiting for a key.
 // It runs for SECONDS and exits, and says how long it took from its start
-// to the first frame on the screen. Given FRAME, it then saves the back
-// buffer there, says "frame saved" and holds the window still for five
-// seconds, so that a test can compare the window with it. Built beside the
-// benchmarks; players never get it.
+// to the first frame on the screen and, at the end, how many frames a second
+// it kept and the longest time between two frames. Given FRAME, it then saves
+// the back buffer there, says "frame saved" and holds the window still for
+// five seconds, so that a test can compare the window with it. Built beside
+// the benchmarks; players never get it.
 //
 //   cpu_probe battle|build|dialog SECONDS [GRANNIES [FRAME.bmp]]
 #include <allegro.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -67,19 +69,35 @@ int main(int argc, char** argv) {
             g.scene_step = 2;
         }
         auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        for (long tick = 0; !should_stop() && std::chrono::steady_clock::now() < end; tick++) {
+        auto first_frame = end, last_frame = end;
+        double longest_gap_ms = 0;
+        long tick = 0;
+        for (; !should_stop() && std::chrono::steady_clock::now() < end; tick++) {
             wait_for_tick();
             poll_mouse();
             if (battle) hold_crowd(g, crowd, tick);
             g.update();
             draw(bDraw, &g);
             gfx_update();
-            if (tick == 0)
-                std::printf("first frame %.0f ms after start\n",
-                            std::chrono::duration<double, std::milli>(
-                                std::chrono::steady_clock::now() - started)
-                                .count());
+            auto now = std::chrono::steady_clock::now();
+            if (tick > 0)
+                longest_gap_ms =
+                    std::max(longest_gap_ms,
+                             std::chrono::duration<double, std::milli>(now - last_frame).count());
+            last_frame = now;
+            if (tick == 0) {
+                first_frame = now;
+                std::printf(
+                    "first frame %.0f ms after start\n",
+                    std::chrono::duration<double, std::milli>(first_frame - started).count());
+            }
         }
+        // The pace actually kept, so that a low CPU figure cannot hide lost frames.
+        double ran =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - first_frame).count();
+        if (tick > 1)
+            std::printf("%.1f frames a second, at most %.1f ms apart\n", (tick - 1) / ran,
+                        longest_gap_ms);
         if (argc > 4) {
             save_bitmap(argv[4], bDbuf, nullptr);
             std::printf("frame saved\n");
