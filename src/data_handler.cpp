@@ -1214,12 +1214,31 @@ void redraw_panel(BITMAP* target, const panel_text* texts, int count) {
 
 }  // namespace
 
+// Tells the page manager what a panel drawing changed in its back buffer:
+// the whole panel when it is drawn anew; when it is drawn again over itself,
+// only text reaching past its rectangles (drawn again there), since the
+// rectangles come back exactly as they were.
+void report_panel(BITMAP* target, const panel_text* texts, int count, bool anew) {
+    if (target != bDbuf) return;
+    gfx_track_changes();
+    if (anew)
+        for (const area& f : panel.fills) gfx_changed(f.x, f.y, f.w, f.h);
+    for (int i = 0; i < count; i++) {
+        bool outside = anew;
+        for (int o = 0; o < panel.outside_count && !outside; o++)
+            outside = overlap(texts[i].reach, panel.outside[o]);
+        const area& r = texts[i].reach;
+        if (outside) gfx_changed(r.x, r.y, r.w, r.h);
+    }
+}
+
 void draw_score(BITMAP* target, const std::vector<int>* scores, int current) {
     if (target == framed_target) framed_target = nullptr;
     panel_text texts[panel_rows + 2];
     int count = panel_texts(texts, target, scores, current);
     if (same_panel(target, scores, current)) {
         redraw_panel(target, texts, count);
+        report_panel(target, texts, count, false);
         return;
     }
     const screen_rect frame = score_frame;
@@ -1237,4 +1256,5 @@ void draw_score(BITMAP* target, const std::vector<int>* scores, int current) {
         alfont_textout_aa_ex(target, fonts[0], texts[i].text, texts[i].left, texts[i].y,
                              texts[i].colour, -1);
     remember_panel(target, scores, current);
+    report_panel(target, texts, count, true);
 }

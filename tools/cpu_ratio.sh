@@ -3,9 +3,9 @@
 # (rest(1) and a whole 640x480 16-bit frame copied to the window 60 times a
 # second), both running at once in one private Xvfb, so whatever else loads
 # the machine weighs on both alike. Scenes: a battle holding 200 grannies
-# with meteors falling, the build phase, a story dialog. Each round measures
-# SECONDS of CPU time (all threads) after a short warm-up; the last lines give
-# the median ratio per scene.
+# with meteors falling, the build phase, a story dialog, the score table.
+# Each round measures SECONDS of CPU time (all threads) after a short
+# warm-up; the last lines give the median ratio per scene.
 #
 #   tools/cpu_ratio.sh [BUILD_DIR] [SECONDS] [ROUNDS]
 #
@@ -64,7 +64,7 @@ PY
 }
 
 for round in $(seq "$rounds"); do
-    for scene in battle build dialog; do measure "$scene"; done
+    for scene in battle build dialog score; do measure "$scene"; done
 done
 python3 - "$results" <<'PY'
 import statistics, sys

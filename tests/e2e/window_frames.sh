@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The window shows exactly the frame in the back buffer although only the
 # changed parts of each frame are sent to it: after three seconds of a busy
-# battle (200 grannies walking, meteors falling) the window is captured and
-# compared with the back buffer, colour for colour at the 16-bit frame's
-# precision.
+# battle (200 grannies walking, meteors falling), of the build phase and of
+# the score table over it, the window is captured and compared with the back
+# buffer, colour for colour at the 16-bit frame's precision.
 #
 # Usage: bash tests/e2e/window_frames.sh [BUILD_DIR]
 set -u
@@ -19,7 +19,7 @@ cp "$probe" "$work/"
 ln -s "$build/media" "$work/media"
 x_start_server
 
-for scene in battle build; do
+for scene in battle build score; do
     rm -f "$work/frame.bmp" "$work/out.txt"
     (cd "$work" && exec ./cpu_probe "$scene" 3 200 frame.bmp >out.txt 2>/dev/null) &
     X_GAME_PID=$!
