@@ -1149,13 +1149,13 @@ area filled_area(int x1, int y1, int x2, int y2) {
 // rows between the rectangles' edges, and the runs of columns in each band
 // that no rectangle covers.
 void find_outside(int w, int h) {
-    int edges[8] = {0, h};
+    int edges[2 + 2 * std::size(panel.fills)] = {0, h};
     int n = 2;
     for (const area& f : panel.fills) {
         edges[n++] = std::clamp(f.y, 0, h);
         edges[n++] = std::clamp(f.y + f.h, 0, h);
     }
-    std::sort(edges, edges + n);
+    std::sort(std::begin(edges), std::end(edges));  // every entry is filled
     panel.outside_count = 0;
     for (int e = 0; e + 1 < n; e++) {
         int top = edges[e], bottom = edges[e + 1];
