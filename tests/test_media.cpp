@@ -345,7 +345,9 @@ const char* fault(const std::string& bytes) {
 
 TEST(MidiCheck, SaneTunesPassAndEachBrokenRuleIsNamed) {
     std::string built = file_bytes(absolute_path("/../media/nbk.mid"));
-    if (!built.empty()) EXPECT_EQ(fault(built), nullptr) << fault(built);
+    if (!built.empty()) {
+        EXPECT_EQ(fault(built), nullptr) << fault(built);
+    }
 
     const std::string notes("\x00\x90\x3c\x64\x60\x3e\x64\x83\x60\x80\x3c\x00", 12);
     const std::string tempo("\x00\xff\x51\x03\x07\xa1\x20", 7);

@@ -55,7 +55,9 @@ protected:
                 record.push_back(snapshot(*g));
             } else {
                 paused_ticks++;
-                if (n > 0) EXPECT_EQ(snapshot(*g), record.back()) << "paused tick " << since;
+                if (n > 0) {
+                    EXPECT_EQ(snapshot(*g), record.back()) << "paused tick " << since;
+                }
             }
             if (since == 29) key[KEY_P] = 0;
         }

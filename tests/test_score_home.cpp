@@ -73,8 +73,12 @@ protected:
         ASSERT_NE(f, nullptr);
         std::fputs(bytes.c_str(), f);
         std::fclose(f);
-        if (players && geteuid() == 0) ASSERT_EQ(chown(path.c_str(), nobody, nogroup), 0);
-        if (!players) ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+        if (players && geteuid() == 0) {
+            ASSERT_EQ(chown(path.c_str(), nobody, nogroup), 0);
+        }
+        if (!players) {
+            ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+        }
         if (geteuid() != 0) chmod(game_dir.c_str(), 0555);
     }
 };

@@ -136,9 +136,10 @@ TEST_F(TextFit, EveryScoreTableRowStaysOnItsPanel) {
             for (int x = 0; x < 640; x++) {
                 bool allowed = false;
                 for (const Box& b : painted) allowed |= b.holds({x, y, x, y});
-                if (!allowed)
+                if (!allowed) {
                     ASSERT_EQ(getpixel(with, x, y), makecol(0, 0, 255))
                         << "the table with " << widest << " paints (" << x << "," << y << ")";
+                }
             }
     }
 }
