@@ -242,9 +242,12 @@ BITMAP* filled_bitmap(int w, int h, int r, int g, int b) {
     return bmp;
 }
 
-void fill_empty(BITMAP** table, int count, int size, int r, int g, int b) {
+// Fills the empty slots of a table with the placeholder of its pictures.
+void fill_empty(BITMAP** table, int count, const media_file& like) {
     for (int i = 0; i < count; i++)
-        if (!table[i]) table[i] = filled_bitmap(size, size, r, g, b);
+        if (!table[i])
+            table[i] =
+                filled_bitmap(like.placeholder_w, like.placeholder_h, like.r, like.g, like.b);
 }
 
 // One line on stderr for a media file the game will not use, and what it
@@ -496,8 +499,8 @@ int load_data() {
     report_missing_media();
     for (const media_file& m : media_files) load_media_file(m);
     // The slots no file fills (bOtTiles 4, bEtc 14 and 15) hold placeholders too.
-    fill_empty(bOtTiles, 5, 32, 0, 255, 255);
-    fill_empty(bEtc, 16, 32, 50, 255, 255);
+    fill_empty(bOtTiles, 5, ground_piece(nullptr, 0));
+    fill_empty(bEtc, 16, etc_picture(nullptr, 0));
 
     alfont_set_width_percent(fonts[0], text_font_width_percent);
     fh = alfont_get_font_height(fonts[0]);
@@ -583,9 +586,9 @@ void draw_row(BITMAP* target, BITMAP* picture, int y) {
 }
 
 void draw_scenery(BITMAP* target) {
-    BITMAP* bottom = bOtTiles[1];
-    BITMAP* top = bOtTiles[2];
-    BITMAP* ground = bOtTiles[0];
+    BITMAP* bottom = bOtTiles[bottom_strip];
+    BITMAP* top = bOtTiles[top_strip];
+    BITMAP* ground = bOtTiles[ground_tile];
     draw_row(target, bottom, target->h - bottom->h);
     draw_row(target, top, top_strip_y);
     for (int j = 0; j < ground_rows; j++) draw_row(target, ground, field_top + j * ground->h);
@@ -619,7 +622,7 @@ area text_reach(int left, int y, int width) {
 
 // ---- the cached scene
 
-const int scene_picture_count = 17;
+const int scene_picture_count = 3 + palette_slots + 2 + meteor_frame_count;
 
 // Everything the scene layer and the sprites are made from.
 struct scene_source {
@@ -643,7 +646,7 @@ scene_source source_of(const BITMAP* target, const game* g) {
     for (int i = 0; i < palette_slots; i++) *p++ = bSpecTiles[i];
     *p++ = bEtc[castle_picture];
     *p++ = bEtc[granny_picture];
-    for (int i = 0; i < 7; i++) *p++ = bEtc[meteor_pictures + i];
+    for (int i = 0; i < meteor_frame_count; i++) *p++ = bEtc[meteor_pictures + i];
     return s;
 }
 
@@ -712,7 +715,7 @@ struct scene_cache {
     scene_source source;
     BITMAP* layer = nullptr;  // background, scenery rows, laid tiles, castle
     span_sprite walker;
-    span_sprite meteor_frames[7];
+    span_sprite meteor_frames[meteor_frame_count];
 } scene;
 
 void compose_scene(const scene_source& source) {
@@ -725,8 +728,14 @@ void compose_scene(const scene_source& source) {
     draw_scenery(scene.layer);
     draw_laid_tiles(scene.layer, source.grid);
     draw_sprite(scene.layer, bEtc[castle_picture], castle_at.x, castle_at.y);
-    scene.walker.make(bEtc[granny_picture]);
-    for (int f = 0; f < 7; f++) scene.meteor_frames[f].make(bEtc[meteor_pictures + f]);
+    // The sprites' runs follow the pictures, not the laid tiles.
+    bool new_pictures = !scene.valid || std::memcmp(source.pictures, scene.source.pictures,
+                                                    sizeof source.pictures) != 0;
+    if (new_pictures) {
+        scene.walker.make(bEtc[granny_picture]);
+        for (int f = 0; f < meteor_frame_count; f++)
+            scene.meteor_frames[f].make(bEtc[meteor_pictures + f]);
+    }
     scene.source = source;
     scene.valid = true;
 }

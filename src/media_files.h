@@ -19,6 +19,7 @@ enum {
     portrait_chuck = 5,
     granny_picture = 6,
     meteor_pictures = 7,  // 3 flames then 4 explosion frames
+    meteor_frame_count = 7,
 };
 
 // Slots of bOtTiles; slot 4 has no file and holds a placeholder.
