@@ -854,64 +854,62 @@ void describe_frame(frame_record& f, const frame_record& before, bool comparable
     }
 }
 
-// ---- the parts to repaint: per band of rows, a few runs of changed columns
+// ---- the parts to repaint
+//
+// Each changed place is marked as a part, and parts are joined while the
+// joined part costs less to paint and send than the two apart: every part is
+// sent to the window row by row (see gfx_send_cost), and copying it from the
+// scene and clipping the sprites to it costs part_cost pixels more. In a
+// crowded battle that ends in one part round the whole crowd; a lone walker
+// stays a small part of its own.
 
-const int band_height = 16;
-const int band_runs = 4;
-const int run_gap = 32;  // runs closer than this are repainted as one
+const long part_cost = 500;
+const int max_parts = 128;  // past that, the whole frame is one part
 
-struct band {
-    int count;
-    int left[band_runs], right[band_runs];  // both included
+std::vector<area> repaint;  // the parts marked for the next painting
+int frame_w = 0, frame_h = 0;
 
-    void add(int l, int r) {
-        for (int i = 0; i < count; i++) {
-            if (l > right[i] + run_gap || left[i] > r + run_gap) continue;
-            l = std::min(l, left[i]);  // take it in and look again
-            r = std::max(r, right[i]);
-            left[i] = left[count - 1];
-            right[i] = right[count - 1];
-            count--;
-            i = -1;
-        }
-        if (count == band_runs) {  // no room: join the nearest run
-            int nearest = 0, best = INT_MAX;
-            for (int i = 0; i < count; i++) {
-                int gap = std::max(left[i] - r, l - right[i]);
-                if (gap < best) best = gap, nearest = i;
-            }
-            l = std::min(l, left[nearest]);
-            r = std::max(r, right[nearest]);
-            left[nearest] = left[count - 1];
-            right[nearest] = right[count - 1];
-            count--;
-            add(l, r);
-            return;
-        }
-        left[count] = l;
-        right[count] = r;
-        count++;
-    }
-};
+area joined(const area& a, const area& b) {
+    int l = std::min(a.x, b.x), t = std::min(a.y, b.y);
+    int r = std::max(a.x + a.w, b.x + b.w), d = std::max(a.y + a.h, b.y + b.h);
+    return {l, t, r - l, d - t};
+}
 
-std::vector<band> bands;
-std::vector<area> repaint;  // this frame's parts, bands joined
-int bands_w = 0, bands_h = 0;
+bool worth_joining(const area& a, const area& b, area& both) {
+    both = joined(a, b);
+    return gfx_send_cost(both.w, both.h) <=
+           gfx_send_cost(a.w, a.h) + gfx_send_cost(b.w, b.h) + part_cost;
+}
 
-void size_bands(int w, int h) {
-    if (w == bands_w && h == bands_h) return;
-    bands_w = w;
-    bands_h = h;
-    int count = (h + band_height - 1) / band_height;
-    bands.assign(count, band{});
-    repaint.reserve(count * band_runs);
+void size_frame(int w, int h) {
+    if (w == frame_w && h == frame_h) return;
+    frame_w = w;
+    frame_h = h;
+    repaint.clear();
+    repaint.reserve(max_parts);
 }
 
 void mark(area a) {
     int l = std::max(a.x, 0), t = std::max(a.y, 0);
-    int r = std::min(a.x + a.w, bands_w) - 1, b = std::min(a.y + a.h, bands_h) - 1;
-    if (l > r || t > b) return;
-    for (int i = t / band_height; i <= b / band_height; i++) bands[i].add(l, r);
+    int r = std::min(a.x + a.w, frame_w), b = std::min(a.y + a.h, frame_h);
+    if (l >= r || t >= b) return;
+    a = {l, t, r - l, b - t};
+    area both;
+    for (size_t i = 0; i < repaint.size();) {
+        if (!worth_joining(repaint[i], a, both)) {
+            i++;
+            continue;
+        }
+        a = both;  // take it in, and look again: the grown part may join others
+        repaint[i] = repaint.back();
+        repaint.pop_back();
+        i = 0;
+    }
+    if (repaint.size() == max_parts) {
+        repaint.clear();
+        a = {0, 0, frame_w, frame_h};
+    }
+    repaint.push_back(a);
 }
 
 void mark_changed_sprites(const std::vector<placed>& before, const std::vector<placed>& now) {
@@ -919,6 +917,11 @@ void mark_changed_sprites(const std::vector<placed>& before, const std::vector<p
     for (size_t i = 0; i < n; i++) {
         bool was = i < before.size(), is = i < now.size();
         if (was && is && before[i] == now[i]) continue;
+        area both;
+        if (was && is && worth_joining(before[i].at, now[i].at, both)) {
+            mark(both);
+            continue;
+        }
         if (was) mark(before[i].at);
         if (is) mark(now[i].at);
     }
@@ -948,42 +951,6 @@ void mark_changes(const frame_record& before, const frame_record& now) {
             mark(before.dialog_reach);
             mark(now.dialog_reach);
         }
-    }
-}
-
-// Joining a run to the part above it pays when the joined part is not much
-// larger than the two apart: a part costs about join_slack pixels in calls.
-bool worth_joining(const area& above, const area& run) {
-    const long join_slack = 2048;
-    int l = std::min(above.x, run.x), r = std::max(above.x + above.w, run.x + run.w);
-    long joined = static_cast<long>(r - l) * (above.h + run.h);
-    long apart = static_cast<long>(above.w) * above.h + static_cast<long>(run.w) * run.h;
-    return joined <= apart + apart / 4 + join_slack;
-}
-
-// Turns the marked runs into rectangles, each joined to a part above it when
-// that pays, and clears the marks. Parts may overlap: painting one is
-// idempotent, so that only costs time.
-void collect_repaint() {
-    repaint.clear();
-    for (size_t i = 0; i < bands.size(); i++) {
-        band& b = bands[i];
-        int y = static_cast<int>(i) * band_height, h = std::min(band_height, bands_h - y);
-        for (int k = 0; k < b.count; k++) {
-            area run{b.left[k], y, b.right[k] - b.left[k] + 1, h};
-            bool joined = false;
-            for (area& above : repaint) {
-                if (above.y + above.h != y || !overlap({above.x, y, above.w, h}, run) ||
-                    !worth_joining(above, run))
-                    continue;
-                int l = std::min(above.x, run.x), r = std::max(above.x + above.w, run.x + run.w);
-                above = {l, above.y, r - l, above.h + h};
-                joined = true;
-                break;
-            }
-            if (!joined) repaint.push_back(run);
-        }
-        b.count = 0;
     }
 }
 
@@ -1039,7 +1006,7 @@ void draw(BITMAP* target, game* g) {
     scene_source source = source_of(target, g);
     bool recomposed = !scene.valid || !(source == scene.source);
     if (recomposed) compose_scene(source);
-    size_bands(target->w, target->h);
+    size_frame(target->w, target->h);
     forget_score_panel();
 
     // Only the page manager's back buffer is known to keep the last frame.
@@ -1049,13 +1016,12 @@ void draw(BITMAP* target, game* g) {
         mark_changes(shown, next_frame);
     else
         mark({0, 0, target->w, target->h});
-    collect_repaint();
     for (const area& part : repaint) paint(target, g, next_frame, part);
-
     if (target == bDbuf) {
         gfx_track_changes();
         for (const area& part : repaint) gfx_changed(part.x, part.y, part.w, part.h);
     }
+    repaint.clear();
     std::swap(shown, next_frame);
     framed_target = target == bDbuf ? target : nullptr;
 }

@@ -73,8 +73,6 @@ static void copy_back_buffer_to(BITMAP* page) {
 
 void gfx_track_changes() { iTracked = 1; }
 
-static long rect_area(const changed_rect& r) { return static_cast<long>(r.w) * r.h; }
-
 static changed_rect rect_union(const changed_rect& a, const changed_rect& b) {
     int l = a.x < b.x ? a.x : b.x, t = a.y < b.y ? a.y : b.y;
     int r = a.x + a.w > b.x + b.w ? a.x + a.w : b.x + b.w;
@@ -82,9 +80,17 @@ static changed_rect rect_union(const changed_rect& a, const changed_rect& b) {
     return {l, t, r - l, d - t};
 }
 
-// Two rectangles are sent as one when that copies little more than the two.
+long gfx_send_cost(int w, int h) {
+    const long row_cost = 150;
+    return static_cast<long>(h) * (w + row_cost);
+}
+
+// Two rectangles are sent as one when that costs less than sending them apart.
 static bool worth_joining(const changed_rect& a, const changed_rect& b) {
-    return rect_area(rect_union(a, b)) <= (rect_area(a) + rect_area(b)) * 5 / 4;
+    const long rect_cost = 500;  // the call and the request for one more rectangle
+    changed_rect both = rect_union(a, b);
+    return gfx_send_cost(both.w, both.h) <=
+           gfx_send_cost(a.w, a.h) + gfx_send_cost(b.w, b.h) + rect_cost;
 }
 
 void gfx_changed(int x, int y, int w, int h) {

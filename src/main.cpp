@@ -184,14 +184,19 @@ static int open_display(bool fullscreen) {
 
 // The game wakes often while it waits: its own rest(1) between tests of the
 // frame timer, Allegro's timer thread and Allegro's input thread, which polls
-// the X connection every millisecond. Letting the kernel run each wake-up up
-// to this late lets it join them; at 60 frames a second a frame still starts
-// within a few milliseconds of its tick, and the timer counts real time, so
-// no tick is lost. Allegro's threads take the setting as they are made.
+// the X connection every millisecond. Letting the kernel run each wake-up a
+// little late lets it join them; the timer counts real time, so no tick is
+// lost. A thread takes the setting in force when Allegro makes it.
+// The game's own thread and the timer thread pace the frames: at 60 frames a
+// second a frame still starts within a few milliseconds of its tick.
 const unsigned long wake_up_slack_ns = 2000000;
+// The input thread also feeds the sound card, whose buffer Allegro asks to
+// be five periods of 1024 frames (about 116 ms at 44.1 kHz): waking up to
+// 8 ms late keeps it full, and a key or a click waits less than a frame.
+const unsigned long input_thread_slack_ns = 8000000;
 
 int setup(launch_choices choices) {
-    prctl(PR_SET_TIMERSLACK, wake_up_slack_ns);
+    prctl(PR_SET_TIMERSLACK, input_thread_slack_ns);  // install_allegro makes the input thread
     // Allegro makes its X window as it starts: the icon and the class
     // (the WM_CLASS a dock matches the launcher by) must be set before.
     allegro_icon = static_cast<void*>(tollybrook_window_icon);
@@ -199,6 +204,7 @@ int setup(launch_choices choices) {
     xwin_set_window_name("tollybrook", "Tollybrook");
 #endif
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) give_up("cannot start Allegro");
+    prctl(PR_SET_TIMERSLACK, wake_up_slack_ns);  // this thread, and the timer thread made below
     // After Allegro's start, which sets handlers of its own.
     install_stop_signals();
     settle_choices(choices);
