@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "alfont.h"
+#include "safe_file.h"  // make_folders, for the per-user folders
 
 class game;
 
@@ -41,9 +42,6 @@ std::string executable_folder();
 // path, else $HOME/UNDER_HOME (e.g. "XDG_DATA_HOME", ".local/share"); empty
 // when neither is usable.
 std::string user_folder(const char* variable, const char* under_home);
-
-// Makes every missing folder of `path` with `mode`; true when it is a folder.
-bool make_folders(const std::string& path, unsigned mode);
 
 // Where the pictures, sounds and font are read from: $TOLLYBROOK_DATA when
 // set; else the first folder that exists of media/ beside the executable,

@@ -3,10 +3,12 @@
 // high-score table.
 #pragma once
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "layout.h"
+#include "safe_file.h"  // replace_file_safely, which the score table saves through
 
 // Ground codes of the grid; palette slot = code - 1.
 enum { bare_ground = 0, slow_tile, up_tile, down_tile, repulse_tile, attract_tile };
@@ -115,14 +117,6 @@ private:
 // Empty, with the reason on stderr, when there is no such place.
 std::string choose_score_file(const std::string& beside);
 
-// Replaces the file at `path` with `bytes` so that a crash leaves the old or
-// the new content, never a mix: a temporary file beside it, synced, renamed
-// over it. A symbolic link stays a link (its target is replaced), an
-// existing file keeps its owner and permission bits, and a folder that takes
-// no new file gets a writable file rewritten in place. False when the file
-// could not be replaced; errno then says why.
-bool replace_file_safely(const std::string& path, const std::string& bytes);
-
 // How many steps a scene of the story has.
 int scene_length(int scene);
 
@@ -147,6 +141,10 @@ private:
     void start(int scancode);
     void stop();
 };
+
+// The score table may be saved from another thread when the display is lost
+// (see save_running_game_scores): its changes and that save take turns.
+extern std::mutex scores_guard;
 
 // Set to 1 when the story ends the game; the main loop and the score screen stop.
 extern std::atomic<int> quit;

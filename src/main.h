@@ -1,16 +1,9 @@
-// Program shell: start-up, shutdown and the flags the other threads raise.
+// Program shell: start-up, shutdown, the command line and the remembered
+// choices. The flags the other threads raise are in main_flags.h.
 #pragma once
-#include <atomic>
-#include <csignal>
 #include <string>
 
-// Written by Allegro's timer and window threads, read by the main loop:
-// atomics, so the main thread always sees the latest store.
-extern std::atomic<int> go_on;                 // a frame-timer tick is pending
-extern std::atomic<int> close_button_pressed;  // -1 once the window's close button was clicked
-extern std::atomic<int> window_lost_focus;     // 1 when the window lost focus, until taken
-// Set by SIGTERM, SIGINT or SIGHUP: the game then ends as Escape ends it.
-extern volatile std::sig_atomic_t stop_signal;
+#include "main_flags.h"
 
 // How the player asked to play. -1: not said on the command line.
 struct launch_choices {
@@ -29,10 +22,3 @@ std::string choices_file_path();
 
 int setup(launch_choices choices = {});
 void cleanup();
-void allow_frame();
-void close_button_handler();
-// The handlers of SIGTERM, SIGINT and SIGHUP, which only set stop_signal.
-void install_stop_signals();
-
-// Waits for the frame timer's next tick, then takes it (sleeping, not spinning).
-void wait_for_tick();

@@ -1,0 +1,222 @@
+// The media tables: loading every picture, sound, the tune and the font
+// once (with placeholders and silence for what is missing or refused),
+// releasing them, and playing the sound effects.
+#include "data_handler.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <system_error>
+#include <utility>
+
+#include "media_files.h"
+
+std::string fname;
+char tmp[64];
+
+BITMAP* bSpecTiles[5];
+BITMAP* bOtTiles[5];
+BITMAP* bEtc[16];
+ALFONT_FONT* fonts[3];
+int fh;
+MIDI* music;
+SAMPLE* sfx[4];
+
+void (*on_play)(int index) = nullptr;
+
+namespace {
+
+// The path of a media file, looked up where absolute_path looks.
+const char* media_path(const media_file& m) {
+    char relative[64];
+    std::snprintf(relative, sizeof relative, "/media/%s", m.name);
+    return absolute_path(relative);
+}
+
+// Placeholders and silence keep the game going, but the player should hear
+// once where the files were looked for.
+void report_missing_media() {
+    int missing = 0;
+    for (const media_file& m : media_files)
+        if (access(media_path(m), R_OK) != 0) missing++;
+    if (missing)
+        std::fprintf(stderr, "tollybrook: %d of %d media files missing in %s\n", missing,
+                     static_cast<int>(std::size(media_files)), media_folder().c_str());
+}
+
+// Used when the game's own font is missing, so there is always text.
+const char* const fallback_fonts[] = {
+    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+    "/usr/share/fonts/truetype/freefont/FreeSans.ttf",
+    "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
+};
+
+BITMAP* filled_bitmap(int w, int h, int r, int g, int b) {
+    BITMAP* bmp = create_bitmap(w, h);
+    if (bmp) clear_to_color(bmp, makecol(r, g, b));
+    return bmp;
+}
+
+// Fills the empty slots of a table with the placeholder of its pictures.
+void fill_empty(BITMAP** table, int count, const media_file& like) {
+    for (int i = 0; i < count; i++)
+        if (!table[i])
+            table[i] =
+                filled_bitmap(like.placeholder_w, like.placeholder_h, like.r, like.g, like.b);
+}
+
+// One line on stderr for a media file the game will not use, and what it
+// does instead.
+void refuse(const char* path, const char* why, const char* instead) {
+    std::fprintf(stderr, "tollybrook: %s: %s; %s\n", path, why, instead);
+}
+
+// Whether a media file may be opened: it must be there and be a regular
+// file (opening a named pipe would wait for a writer forever). Missing files
+// are the quiet, ordinary case; anything else there is refused aloud.
+bool openable(const char* path, const char* instead) {
+    std::error_code error;
+    std::filesystem::file_status st = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(st)) return false;
+    if (std::filesystem::is_regular_file(st)) return true;
+    refuse(path, "not a regular file", instead);
+    return false;
+}
+
+// A media file through `load`, or nullptr; a file that is there but cannot
+// be used is refused aloud.
+template <class Media>
+Media* load_media(const char* path, Media* (*load)(const char*), const char* unreadable,
+                  const char* instead) {
+    if (!openable(path, instead)) return nullptr;
+    Media* m = load(path);
+    if (!m) refuse(path, unreadable, instead);
+    return m;
+}
+
+BITMAP* load_picture(const media_file& m) {
+    BITMAP* picture = load_media(media_path(m), load_checked_bitmap,
+                                 "not a plain uncompressed BMP picture", "using a placeholder");
+    return picture ? picture : filled_bitmap(m.placeholder_w, m.placeholder_h, m.r, m.g, m.b);
+}
+
+SAMPLE* load_effect(const media_file& m) {
+    return load_media(media_path(m), load_sample, "not a sound Allegro can read",
+                      "that effect stays silent");
+}
+
+// The font at its size, or nullptr (with the reason on stderr).
+ALFONT_FONT* load_sized_font(const char* path) {
+    const char* instead = "trying the next font";
+    if (!openable(path, instead)) return nullptr;
+    ALFONT_FONT* f = alfont_load_font(path);
+    if (!f) {
+        refuse(path, "not a font FreeType can scale", instead);
+        return nullptr;
+    }
+    if (alfont_set_font_size(f, text_font_size) != 0) {
+        refuse(path, "its glyphs would be far larger than its line height", instead);
+        alfont_destroy_font(f);
+        return nullptr;
+    }
+    return f;
+}
+
+ALFONT_FONT* load_text_font(const media_file& m) {
+    ALFONT_FONT* f = load_sized_font(media_path(m));
+    for (const char* path : fallback_fonts) {
+        if (f) break;
+        f = load_sized_font(path);
+    }
+    return f;
+}
+
+}  // namespace
+
+namespace {
+
+BITMAP** picture_table(media_table table) {
+    switch (table) {
+        case spec_tiles: return bSpecTiles;
+        case other_tiles: return bOtTiles;
+        case etc_pictures: return bEtc;
+        default: return nullptr;
+    }
+}
+
+// The strip holds the first three palette tiles side by side.
+void cut_tile_strip(const media_file& m) {
+    BITMAP* strip = load_picture(m);
+    for (int i = 0; i < 3; i++) {
+        bSpecTiles[m.slot + i] = create_bitmap(64, 64);
+        blit(strip, bSpecTiles[m.slot + i], 64 * i, 0, 0, 0, 64, 64);
+    }
+    destroy_bitmap(strip);
+}
+
+// Allegro's player trusts the tune's every length and its division, so it
+// only gets a tune that passed the check.
+MIDI* load_tune(const media_file& m) {
+    const char* path = media_path(m);
+    if (!openable(path, "playing no music")) return nullptr;
+    if (const char* why = midi_file_fault(path)) {
+        refuse(path, why, "playing no music");
+        return nullptr;
+    }
+    return load_midi(path);
+}
+
+void load_media_file(const media_file& m) {
+    switch (m.kind) {
+        case tile_strip: cut_tile_strip(m); break;
+        case picture: picture_table(m.table)[m.slot] = load_picture(m); break;
+        case text_font: fonts[0] = load_text_font(m); break;
+        case tune: music = load_tune(m); break;
+        case sound_effect: sfx[m.slot] = load_effect(m); break;
+    }
+}
+
+}  // namespace
+
+int load_data() {
+    std::memset(bSpecTiles, 0, sizeof bSpecTiles);
+    std::memset(bOtTiles, 0, sizeof bOtTiles);
+    std::memset(bEtc, 0, sizeof bEtc);
+    std::memset(fonts, 0, sizeof fonts);
+    music = nullptr;
+    report_missing_media();
+    for (const media_file& m : media_files) load_media_file(m);
+    // The slots no file fills (bOtTiles 4, bEtc 14 and 15) hold placeholders too.
+    fill_empty(bOtTiles, 5, ground_piece(nullptr, 0));
+    fill_empty(bEtc, 16, etc_picture(nullptr, 0));
+
+    alfont_set_width_percent(fonts[0], text_font_width_percent);
+    fh = alfont_get_font_height(fonts[0]);
+    // Without a MIDI driver there is nothing to play it on (and Allegro's
+    // player would start a timer that may not exist).
+    if (music && midi_driver && midi_driver->id != MIDI_NONE) play_midi(music, 1);
+    return 0;
+}
+
+// Frees everything and empties the tables, so nothing can use a freed handle.
+int unload_data() {
+    invalidate_scene();
+    destroy_midi(music);
+    music = nullptr;
+    for (SAMPLE*& s : sfx) destroy_sample(std::exchange(s, nullptr));
+    for (BITMAP*& b : bSpecTiles) destroy_bitmap(std::exchange(b, nullptr));
+    for (BITMAP*& b : bOtTiles) destroy_bitmap(std::exchange(b, nullptr));
+    for (BITMAP*& b : bEtc) destroy_bitmap(std::exchange(b, nullptr));
+    for (ALFONT_FONT*& f : fonts) alfont_destroy_font(std::exchange(f, nullptr));
+    return 0;
+}
+
+void play(int index) {
+    if (static_cast<unsigned>(index) > 3) return;
+    if (on_play) on_play(index);
+    if (!sfx[index]) return;
+    play_sample(sfx[index], 120, 127, 1000, 0);
+}

@@ -1,0 +1,115 @@
+// What moves in a battle: the meteors, the grannies and the magnet field
+// that pushes and pulls them.
+#include <cmath>
+#include <cstdlib>
+
+#include "data_handler.h"
+#include "game.h"
+
+// ---------------------------------------------------------------- meteors
+
+meteor::meteor(int click_x, int click_y)
+    : timer(static_cast<int>(click_y / 6.0)),
+      frame_div(5),
+      vx(2.0f),
+      vy(6.0f),
+      x(static_cast<float>(click_x + 2 * timer)),
+      y(0.0f),
+      state(meteor_falling) {}
+
+int meteor::update() {
+    if (state == meteor_falling) {
+        if (timer != 0) {
+            timer--;
+            x -= vx;
+            y += vy;
+        } else {  // landed: it explodes where it stands
+            state = meteor_exploding;
+            timer = 40;
+            frame_div = 10;
+            play(1);
+        }
+    } else if (state == meteor_exploding) {
+        if (timer != 0)
+            timer--;
+        else
+            state = meteor_done;
+    }
+    return state;
+}
+
+int meteor::frame() const {
+    if (state == meteor_falling) return (timer / frame_div) % 3;
+    return (timer / frame_div) % 4 + 3;
+}
+
+// A falling meteor hangs above its head; an explosion is centred on it.
+int meteor::getX(int fall_w, int blast_w) const {
+    return static_cast<int>(x) - (state == meteor_falling ? fall_w : blast_w) / 2;
+}
+int meteor::getY(int fall_h, int blast_h) const {
+    return static_cast<int>(y) - (state == meteor_falling ? fall_h : blast_h / 2);
+}
+
+// ---------------------------------------------------------------- grannies
+
+granny::granny() : vx(0.0f), vy(0.0f), x(0.0f), y(0.0f), state(granny_walking) {
+    // Height first, then speed: the order of the draws keeps battles replayable.
+    y = static_cast<float>(feet_top + std::rand() % feet_spawn_rows);
+    vx = static_cast<float>((std::rand() % 4) / 10.0 + 0.6);
+}
+
+int granny::update(int tile, float force_x, float force_y) {
+    if (state != granny_walking) return state;
+    // The magnets shift the granny this tick; they do not build up speed.
+    float moved_x = x + force_x;
+    float moved_y = y + force_y;
+    switch (tile) {
+        case slow_tile:
+            x = moved_x + vx / slow_tile_divisor;
+            y = moved_y + vy;
+            break;
+        case up_tile:
+            x = moved_x + vx;
+            y = moved_y + (vy - tile_drift);
+            break;
+        case down_tile:
+            x = moved_x + vx;
+            y = moved_y + (vy + tile_drift);
+            break;
+        default:
+            x = moved_x + vx;
+            y = moved_y + vy;
+            break;
+    }
+    if (x > castle_line) state = granny_at_castle;
+    if (y < feet_top || y > feet_bottom) {  // walked off the top or bottom: gone
+        state = granny_gone;
+        return granny_gone;
+    }
+    return state;
+}
+
+void magnet_adjust(int attract_x, int attract_y, int repulse_x, int repulse_y, int granny_x,
+                   int granny_y, float* force_x, float* force_y) {
+    if (repulse_x != -1 && repulse_y != -1) {
+        float dx = static_cast<float>(repulse_x - granny_x);
+        float dy = static_cast<float>(repulse_y - granny_y);
+        float d = std::sqrt(dx * dx + dy * dy);
+        if (d > repulse_reach_from) {  // strong close up, fades fast; pushes away
+            float force = magnet_power / (std::pow(d, repulse_falloff) * repulse_divisor);
+            *force_x = force * (-dx) / d;
+            *force_y = force * (-dy) / d;
+        }
+    }
+    if (attract_x != -1 && attract_y != -1) {
+        float dx = static_cast<float>(attract_x - granny_x);
+        float dy = static_cast<float>(attract_y - granny_y);
+        float d = std::sqrt(dx * dx + dy * dy);
+        if (d > attract_reach_from) {  // weaker close up, reaches further; pulls closer
+            float force = magnet_power / (std::pow(d, attract_falloff) * attract_divisor);
+            *force_x += force * dx / d;
+            *force_y += force * dy / d;
+        }
+    }
+}

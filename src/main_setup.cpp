@@ -1,0 +1,139 @@
+// Start-up and shutdown: Allegro, the input and sound drivers, the frame
+// timer, the window (and what to do when the display goes away), the media.
+#include "main.h"
+
+#include <X11/Xlib.h>
+#include <allegro.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#ifdef ALLEGRO_WITH_XWINDOWS
+#include <xalleg.h>
+#endif
+
+#include "alfont.h"
+#include "data_handler.h"
+#include "game.h"
+#include "gfx.h"
+
+
+// The window icon, made at build time from the game's own picture.
+extern const char* tollybrook_window_icon[];
+// Allegro's X11 window takes its icon from this XPM when it is created.
+extern "C" void* allegro_icon;
+
+
+// Without a display Allegro cannot run the game at all (and its install
+// calls crash when it failed to start), so say why and stop right there.
+static void give_up(const char* what) {
+    const char* display = std::getenv("DISPLAY");
+    if (allegro_error[0])
+        std::fprintf(stderr, "tollybrook: %s: %s\n", what, allegro_error);
+    else
+        std::fprintf(stderr, "tollybrook: %s: no usable X display (DISPLAY=%s)\n", what,
+                     display ? display : "unset");
+    std::exit(1);
+}
+
+// ---------------------------------------------------------------- start-up
+
+// Xlib calls this when the connection to the X server breaks, on whichever
+// thread noticed it, and ends the process if it returns. Its own handler
+// would run exit() right there while the main thread may still be drawing
+// to the screen, which crashes in Allegro's shutdown. Instead the first
+// thread here saves the table and leaves at once, past every exit handler
+// (they would only talk to the server that is gone); a second one waits
+// for that.
+static int display_lost(Display*) {
+    static std::atomic<bool> leaving{false};
+    if (leaving.exchange(true))
+        for (;;) pause();
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr, "tollybrook: lost the X display %s; saving the scores and stopping\n",
+                 display ? display : "");
+    save_running_game_scores();
+    std::_Exit(1);
+}
+
+// Opens the display; full screen asks Allegro for any driver, which falls
+// back to the window where no full-screen mode can be had.
+static int open_display(bool fullscreen) {
+    int mode = GFX_PAGE_BACKBUFFER | GFX_PAGE_NONE;
+    gfx_setup(fullscreen ? mode | GFX_PAGE_ANY_DRIVER : mode, screen_width, screen_height, 16);
+    if (gfx_start() == 0) return 0;
+    if (!fullscreen) return -1;
+    gfx_setup(mode, screen_width, screen_height, 16);
+    return gfx_start();
+}
+
+// The game wakes often while it waits: its own rest(1) between tests of the
+// frame timer, Allegro's timer thread and Allegro's input thread, which polls
+// the X connection every millisecond. Letting the kernel run each wake-up a
+// little late lets it join them; the timer counts real time, so no tick is
+// lost. A thread takes the setting in force when Allegro makes it.
+// The game's own thread and the timer thread pace the frames: at 60 frames a
+// second a frame still starts within a few milliseconds of its tick.
+const unsigned long wake_up_slack_ns = 2000000;
+// The input thread also feeds the sound card, whose buffer Allegro asks to
+// be five periods of 1024 frames (about 116 ms at 44.1 kHz): waking up to
+// 8 ms late keeps it full, and a key or a click waits less than a frame.
+const unsigned long input_thread_slack_ns = 8000000;
+
+int setup(launch_choices choices) {
+    prctl(PR_SET_TIMERSLACK, input_thread_slack_ns);  // install_allegro makes the input thread
+    // Allegro makes its X window as it starts: the icon and the class
+    // (the WM_CLASS a dock matches the launcher by) must be set before.
+    allegro_icon = static_cast<void*>(tollybrook_window_icon);
+#ifdef ALLEGRO_WITH_XWINDOWS
+    xwin_set_window_name("tollybrook", "Tollybrook");
+#endif
+    if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) give_up("cannot start Allegro");
+    prctl(PR_SET_TIMERSLACK, wake_up_slack_ns);  // this thread, and the timer thread made below
+    // After Allegro's start, which sets handlers of its own.
+    install_stop_signals();
+    settle_choices(choices);
+    std::srand(std::time(nullptr));
+    install_keyboard();
+    install_mouse();
+    install_timer();
+    if (!choices.mute) {
+        use_system_midi_patches();
+        install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
+    }
+    LOCK_VARIABLE(go_on);
+    LOCK_FUNCTION(allow_frame);
+    install_int_ex(allow_frame, BPS_TO_TIMER(60));
+    set_close_button_callback(close_button_handler);
+    XSetIOErrorHandler(display_lost);
+    if (open_display(choices.fullscreen) != 0) give_up("cannot open the 640x480 window");
+    // Keep running when the window loses focus, and let the battle pause.
+    set_display_switch_mode(SWITCH_BACKGROUND);
+    LOCK_VARIABLE(window_lost_focus);
+    LOCK_FUNCTION(focus_lost_handler);
+    set_display_switch_callback(SWITCH_OUT, focus_lost_handler);
+    set_window_title("Tollybrook");
+    enable_hardware_cursor();
+    show_mouse(screen);
+    alfont_init();
+    load_data();
+    if (!fonts[0]) {
+        std::fprintf(stderr, "tollybrook: cannot load the font %s, nor any system font\n",
+                     absolute_path("/media/puree2.ttf"));
+        std::exit(1);
+    }
+    return 0;
+}
+
+void cleanup() {
+    unload_data();
+    alfont_exit();
+    gfx_end();
+}

@@ -1,0 +1,141 @@
+// Files that must never be left half-written: crash-safe replacement,
+// whole-file reads and making folders.
+#include "safe_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+bool is_folder(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool make_folders(const std::string& path, unsigned mode) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        std::string part = path.substr(0, slash);
+        if (!part.empty() && mkdir(part.c_str(), mode) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+    }
+    return is_folder(path);
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string folder_of(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a chain of symbolic links ends at (the path itself if no link).
+std::string link_target(std::string path) {
+    for (int hops = 0; hops < 40; hops++) {
+        std::error_code error;
+        if (!fs::is_symlink(path, error)) break;
+        fs::path to = fs::read_symlink(path, error);
+        if (error) break;
+        path = to.is_absolute() ? to.string() : (fs::path(folder_of(path)) / to).string();
+    }
+    return path;
+}
+
+}  // namespace
+
+bool writable_place(const std::string& path) {
+    std::string target = link_target(path);
+    return access(target.c_str(), W_OK) == 0 || access(folder_of(target).c_str(), W_OK) == 0;
+}
+
+bool read_whole_file(const std::string& path, std::string* bytes) {
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) return false;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes->append(chunk, n);
+    std::fclose(file);
+    return true;
+}
+
+namespace {
+
+bool write_all(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool rewrite_in_place(const std::string& target, const std::string& bytes) {
+    int fd = open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = write_all(fd, bytes) && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
+              fsync(fd) == 0;
+    int why = errno;
+    ok = close(fd) == 0 && ok;
+    if (!ok && errno == 0) errno = why;
+    return ok;
+}
+
+void sync_folder(const std::string& folder) {
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+mode_t new_file_mode() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+bool replace_file_safely(const std::string& path, const std::string& bytes) {
+    std::string target = link_target(path);
+    struct stat old;
+    bool existed = lstat(target.c_str(), &old) == 0;
+    if (existed && !S_ISREG(old.st_mode)) {
+        errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    // mkstemp opens with O_EXCL: a file or link planted at the name is never used.
+    std::string temporary = target + ".XXXXXX";
+    int fd = mkstemp(temporary.data());
+    if (fd < 0) {
+        int why = errno;
+        if (existed && access(target.c_str(), W_OK) == 0) return rewrite_in_place(target, bytes);
+        errno = why;
+        return false;
+    }
+    if (existed && fchown(fd, old.st_uid, old.st_gid) != 0) {
+        // Only root may give the file away; others keep it as their own.
+    }
+    bool ok = fchmod(fd, existed ? old.st_mode & 07777 : new_file_mode()) == 0 &&
+              write_all(fd, bytes) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok) ok = std::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        int why = errno;
+        unlink(temporary.c_str());
+        errno = why;
+        return false;
+    }
+    sync_folder(folder_of(target));
+    return true;
+}

@@ -1,0 +1,25 @@
+// Files that must never be left half-written, and the folders they live in.
+#pragma once
+#include <string>
+
+// True when `path` names a folder.
+bool is_folder(const std::string& path);
+
+// Makes every missing folder of `path` with `mode`; true when it is a folder.
+bool make_folders(const std::string& path, unsigned mode);
+
+// True when the file at `path` (or, through links, the file it leads to) may
+// be written, or a file may be made in its folder.
+bool writable_place(const std::string& path);
+
+// The whole content of the regular file at `path`, appended to `bytes`;
+// false when it is not a regular file or cannot be opened.
+bool read_whole_file(const std::string& path, std::string* bytes);
+
+// Replaces the file at `path` with `bytes` so that a crash leaves the old or
+// the new content, never a mix: a temporary file beside it, synced, renamed
+// over it. A symbolic link stays a link (its target is replaced), an
+// existing file keeps its owner and permission bits, and a folder that takes
+// no new file gets a writable file rewritten in place. False when the file
+// could not be replaced; errno then says why.
+bool replace_file_safely(const std::string& path, const std::string& bytes);
