@@ -14,31 +14,30 @@
 
 void draw_build_overlay(BITMAP* target, const game* g) {
     int W = target->w, H = target->h;
-    int white = makecol(255, 255, 255);
+    int white = colour(grid_line_colour);
     for (int k = 0; k <= grid_columns; k++)
         vline(target, cell_size * k, field_top, H - grid_lines_from_bottom, white);
     for (int k = 0; k <= grid_rows; k++)
         hline(target, 0, field_top + cell_size * k, field_width, white);
     int panel_left = W - panel_left_from_right, panel_bottom = H - panel_bottom_from_bottom;
-    rectfill(target, panel_left, panel_top, W, panel_bottom, makecol(66, 66, 66));
-    rect(target, panel_left, panel_top, W, panel_bottom, makecol(30, 30, 30));
+    rectfill(target, panel_left, panel_top, W, panel_bottom, colour(panel_colour));
+    rect(target, panel_left, panel_top, W, panel_bottom, colour(panel_edge_colour));
     int tiles_left = W - palette_left_from_right, tiles_right = W - palette_right_from_right;
     for (int s = 0; s < palette_slots; s++)
         draw_sprite(target, bSpecTiles[s], tiles_left, palette_top + slot_pitch * s);
     for (int s = 0; s < palette_slots; s++) {
         int slot_top = palette_top + slot_pitch * s;
         rectfill(target, W - badge_from.x, slot_top + badge_from.y, W - badge_to.x,
-                 slot_top + badge_to.y, makecol(200, 0, 0));
+                 slot_top + badge_to.y, colour(badge_colour));
         std::snprintf(tmp, sizeof tmp, "%02d", g->stock[s]);
-        textout_ex(target, font, tmp, W - stock_text.x, slot_top + stock_text.y, makecol(0, 0, 0),
-                   -1);
+        textout_ex(target, font, tmp, W - stock_text.x, slot_top + stock_text.y, colour(black), -1);
     }
     draw_sprite(target, bEtc[start_picture], start_button.left, start_button.top);
     rect(target, tiles_left, palette_top, tiles_right, H - palette_frame_from_bottom,
-         makecol(230, 230, 230));
+         colour(palette_frame_colour));
     int selected_top = palette_top + slot_pitch * g->selected;
     rect(target, tiles_left, selected_top, tiles_right, selected_top + slot_pitch,
-         makecol(255, 0, 0));
+         colour(selection_colour));
 }
 
 namespace drawing {
@@ -72,12 +71,12 @@ void draw_laid_tiles(BITMAP* target, const int (&grid)[grid_columns][grid_rows])
 // Red text with a black outline, its left end at `left` (measured once by
 // the caller, not once per pass).
 void outlined_text(BITMAP* target, const char* text, int left, int y) {
-    int black = makecol(0, 0, 0);
-    alfont_textout_aa_ex(target, fonts[0], text, left + 1, y, black, -1);
-    alfont_textout_aa_ex(target, fonts[0], text, left - 1, y, black, -1);
-    alfont_textout_aa_ex(target, fonts[0], text, left, y + 1, black, -1);
-    alfont_textout_aa_ex(target, fonts[0], text, left, y - 1, black, -1);
-    alfont_textout_aa_ex(target, fonts[0], text, left, y, makecol(190, 0, 0), -1);
+    int outline = colour(black);
+    alfont_textout_aa_ex(target, fonts[0], text, left + 1, y, outline, -1);
+    alfont_textout_aa_ex(target, fonts[0], text, left - 1, y, outline, -1);
+    alfont_textout_aa_ex(target, fonts[0], text, left, y + 1, outline, -1);
+    alfont_textout_aa_ex(target, fonts[0], text, left, y - 1, outline, -1);
+    alfont_textout_aa_ex(target, fonts[0], text, left, y, colour(text_red), -1);
 }
 
 // Where a line of text may leave ink: glyphs can reach a little past their
@@ -111,7 +110,7 @@ void compose_scene(const scene_source& source) {
         scene.layer = nullptr;
     }
     if (!scene.layer) scene.layer = create_bitmap(source.w, source.h);
-    clear_to_color(scene.layer, makecol(60, 90, 120));
+    clear_to_color(scene.layer, colour(sky_colour));
     draw_scenery(scene.layer);
     draw_laid_tiles(scene.layer, source.grid);
     draw_sprite(scene.layer, bEtc[castle_picture], castle_at.x, castle_at.y);
@@ -136,17 +135,16 @@ void draw_dialog(BITMAP* target, game* g) {
     draw_sprite(target, bEtc[g->speaker], dialog_portrait.x, top + dialog_portrait.y);
     for (int i = 0; i < 3; i++)
         alfont_textout_aa_ex(target, fonts[0], g->dialog_lines[i], dialog_text.x,
-                             top + dialog_text.y + dialog_line_pitch * i, makecol(0, 0, 0), -1);
+                             top + dialog_text.y + dialog_line_pitch * i, colour(black), -1);
 }
 
 void draw_pause_banner(BITMAP* target) {
     const char* text = "PAUSED";
     int cx = target->w / 2, cy = target->h / 2;
     int half_w = alfont_text_length(fonts[0], text) / 2 + 24, half_h = fh / 2 + 8;
-    rectfill(target, cx - half_w, cy - half_h, cx + half_w, cy + half_h, makecol(0, 0, 0));
-    rect(target, cx - half_w, cy - half_h, cx + half_w, cy + half_h, makecol(190, 0, 0));
-    alfont_textout_centre_aa_ex(target, fonts[0], text, cx, cy - fh / 2, makecol(255, 255, 255),
-                                -1);
+    rectfill(target, cx - half_w, cy - half_h, cx + half_w, cy + half_h, colour(black));
+    rect(target, cx - half_w, cy - half_h, cx + half_w, cy + half_h, colour(text_red));
+    alfont_textout_centre_aa_ex(target, fonts[0], text, cx, cy - fh / 2, colour(white), -1);
     // Drawn over the frame after draw(): sent now, repainted from the scene next frame.
     frame_overdrawn(target, cx - half_w, cy - half_h, 2 * half_w + 1, 2 * half_h + 1);
 }

@@ -64,7 +64,7 @@ bool same_panel(BITMAP* target, const std::vector<int>* scores, int current) {
 // The panel's texts in drawing order: title, prompt, then the rows.
 int panel_texts(panel_text (&out)[panel_rows + 2], BITMAP* target, const std::vector<int>* scores,
                 int current) {
-    int red = makecol(190, 0, 0), black = makecol(0, 0, 0);
+    int red = colour(text_red), dark = colour(black);
     int n = 0;
     auto add = [&](int centre, int y, int colour) {
         panel_text& t = out[n++];
@@ -82,7 +82,7 @@ int panel_texts(panel_text (&out)[panel_rows + 2], BITMAP* target, const std::ve
         int value = (*scores)[i];
         std::snprintf(out[n].text, sizeof out[n].text, "%2d. Evil Creature:   %4d",
                       static_cast<int>(i + 1), value);
-        add(target->w / 2, score_rows_y + static_cast<int>(i) * fh, value == current ? red : black);
+        add(target->w / 2, score_rows_y + static_cast<int>(i) * fh, value == current ? red : dark);
     }
     return n;
 }
@@ -193,7 +193,7 @@ void draw_score(BITMAP* target, const std::vector<int>* scores, int current) {
     shadow.bottom += score_panel_lines * fh;
     sheet.bottom += score_panel_lines * fh;
     const screen_rect* fills[3] = {&frame, &shadow, &sheet};
-    const int colours[3] = {makecol(90, 90, 90), makecol(0, 0, 0), makecol(190, 190, 190)};
+    const int colours[3] = {colour(score_frame_colour), colour(black), colour(score_sheet_colour)};
     for (int i = 0; i < 3; i++) {
         const screen_rect& r = *fills[i];
         panel.fills[i] = filled_area(r.left, r.top, r.right, r.bottom);

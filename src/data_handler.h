@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "alfont.h"
+#include "layout.h"
 #include "safe_file.h"  // make_folders, for the per-user folders
 
 class game;
@@ -16,10 +17,13 @@ extern char tmp[64];       // scratch text for numbers on screen
 extern BITMAP* bSpecTiles[5];  // palette / grid tiles, slot order
 extern BITMAP* bOtTiles[5];    // ground, bottom strip, top strip, hole
 extern BITMAP* bEtc[16];       // button, portraits, box, castle, granny, meteor frames
+// The colour for the current colour depth.
+inline int colour(rgb c) { return makecol(c.r, c.g, c.b); }
+
 extern ALFONT_FONT* fonts[3];  // entry 0 is the one text font
 extern int fh;                 // its height in pixels
 extern MIDI* music;
-extern SAMPLE* sfx[4];
+extern SAMPLE* sfx[4];  // the effects, by sound_shot ... sound_click
 
 #include "media_files.h"  // the slots of the tables, and the files that fill them
 
@@ -62,7 +66,8 @@ std::string absolute_patch_index(const std::string& timidity_index,
 int load_data();
 int unload_data();
 
-// Plays sound effect 0..3 once; anything else is ignored.
+// Plays one of the sound effects (sound_shot ... sound_click) once;
+// anything else is ignored.
 void play(int index);
 // Tests listen here to hear which effects the game asked for.
 extern void (*on_play)(int index);

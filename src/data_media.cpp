@@ -215,7 +215,7 @@ int unload_data() {
 }
 
 void play(int index) {
-    if (static_cast<unsigned>(index) > 3) return;
+    if (static_cast<unsigned>(index) >= sound_count) return;
     if (on_play) on_play(index);
     if (!sfx[index]) return;
     play_sample(sfx[index], 120, 127, 1000, 0);

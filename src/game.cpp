@@ -19,8 +19,6 @@ std::atomic<int> quit{0};
 
 namespace {
 
-const int stock_at_reset[palette_slots] = {2, 2, 2, 1, 1};
-
 // Screen regions, in screen pixels. The palette is measured from the screen
 // width; the rest stands where the pictures are drawn.
 bool in_palette(int x, int y, int screen_w) {
@@ -64,7 +62,7 @@ void game::reset(int new_level) {
     mouse_down = false;
     key_delay = 0;
     repulse_x = repulse_y = attract_x = attract_y = -1;
-    time_left = battle_time = 600 * new_level + 4200;
+    time_left = battle_time = battle_ticks(new_level);
     std::memset(grid, 0, sizeof grid);
     mode = mode_build;
     std::copy(stock_at_reset, stock_at_reset + palette_slots, stock);
@@ -80,7 +78,7 @@ void game::reset(int new_level) {
 
 int game::update() {
     if (key_delay != 0) key_delay--;
-    if (shield < full_shield && std::rand() % 66 == 0) shield++;
+    if (shield < full_shield && std::rand() % shield_mend_odds == 0) shield++;
     int mode_before = mode;
     switch (mode) {
         case mode_build: build_step(); break;
@@ -109,7 +107,7 @@ bool game::new_press() {
 
 void game::build_step() {
     if (!new_press()) return;
-    play(3);
+    play(sound_click);
     int x = mouse_x, y = mouse_y;
     if (in_palette(x, y, SCREEN_W)) selected = (y - palette_top) / slot_pitch;
     if (in_start_button(x, y)) {
@@ -154,13 +152,14 @@ void game::battle_step() {
 
     if (new_press() && in_firing_region(mouse_x, mouse_y)) {
         meteors.push_back(meteor(mouse_x, mouse_y));
-        play(0);
+        play(sound_shot);
         score--;
     }
 
     if (time_left != 0) {
         // The last quarter of the battle brings grannies faster.
-        int r = time_left < battle_time / 4 ? std::rand() % 13 : std::rand() % 23;
+        int r = time_left < battle_time / late_part_of_battle ? std::rand() % late_granny_odds
+                                                              : std::rand() % granny_odds;
         if (r == level) grannies.push_back(granny());
     }
 
@@ -173,7 +172,7 @@ void game::battle_step() {
         mode = mode_dialog;
         scene = scene_won;
         scene_step = 0;
-        play(2);
+        play(sound_won);
     }
     if (shield <= 0) {  // a lost battle outweighs a won one in the same tick
         mode = mode_dialog;
@@ -196,7 +195,7 @@ void game::move_grannies() {
         magnet_adjust(attract_x, attract_y, repulse_x, repulse_y, static_cast<int>(g.x),
                       static_cast<int>(g.y), &force_x, &force_y);
         g.update(grid[column][row], force_x, force_y);
-        if (g.state == granny_at_castle && std::rand() % 30 == 0) shield--;
+        if (g.state == granny_at_castle && std::rand() % castle_wear_odds == 0) shield--;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "game_rules.h"
 #include "layout.h"
 #include "safe_file.h"  // replace_file_safely, which the score table saves through
 
@@ -22,8 +23,6 @@ const int scene_count = 3;
 // A state 0 entity is erased in the tick it gets there.
 enum { meteor_done = 0, meteor_falling = 1, meteor_exploding = 2 };
 enum { granny_gone = 0, granny_walking = 1, granny_at_castle = 2 };
-
-const int full_shield = 666;
 
 struct meteor {
     int timer;      // falling steps still to go, or explosion ticks left

@@ -9,11 +9,11 @@
 // ---------------------------------------------------------------- meteors
 
 meteor::meteor(int click_x, int click_y)
-    : timer(static_cast<int>(click_y / 6.0)),
-      frame_div(5),
-      vx(2.0f),
-      vy(6.0f),
-      x(static_cast<float>(click_x + 2 * timer)),
+    : timer(static_cast<int>(click_y / static_cast<double>(meteor_step_down))),
+      frame_div(meteor_fall_frame_ticks),
+      vx(meteor_step_left),
+      vy(meteor_step_down),
+      x(static_cast<float>(click_x + meteor_step_left * timer)),
       y(0.0f),
       state(meteor_falling) {}
 
@@ -25,9 +25,9 @@ int meteor::update() {
             y += vy;
         } else {  // landed: it explodes where it stands
             state = meteor_exploding;
-            timer = 40;
-            frame_div = 10;
-            play(1);
+            timer = meteor_blast_timer;
+            frame_div = meteor_blast_frame_ticks;
+            play(sound_blast);
         }
     } else if (state == meteor_exploding) {
         if (timer != 0)

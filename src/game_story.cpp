@@ -11,12 +11,6 @@
 #include "data_handler.h"
 #include "game.h"
 
-namespace {
-
-const int dialog_key_delay = 5;
-
-}  // namespace
-
 // ---------------------------------------------------------------- dialogs
 
 namespace {
@@ -193,8 +187,8 @@ void game::carry_out(int action) {
             reset(0);
             key_delay = dialog_key_delay;
             break;
-        case beg_for_mercy: score -= 50; break;
-        case face_the_end: score += 50; break;
+        case beg_for_mercy: score -= story_score_change; break;
+        case face_the_end: score += story_score_change; break;
         case farewell:
             quit = 1;
             key_delay = 0;  // the last key: nothing waits for another

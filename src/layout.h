@@ -20,6 +20,24 @@ struct offset {
     int x, y;
 };
 
+// ---- colours of the drawing
+
+struct rgb {
+    int r, g, b;
+};
+constexpr rgb black = {0, 0, 0};
+constexpr rgb white = {255, 255, 255};
+constexpr rgb sky_colour = {60, 90, 120};   // behind the scenery
+constexpr rgb grid_line_colour = white;     // the build phase's grid
+constexpr rgb panel_colour = {66, 66, 66};  // the grey panel behind the palette
+constexpr rgb panel_edge_colour = {30, 30, 30};
+constexpr rgb badge_colour = {200, 0, 0};  // a slot's stock badge
+constexpr rgb palette_frame_colour = {230, 230, 230};
+constexpr rgb selection_colour = {255, 0, 0};     // the frame round the selected slot
+constexpr rgb text_red = {190, 0, 0};             // battle texts, banners, score titles
+constexpr rgb score_frame_colour = {90, 90, 90};  // the score panel's title frame
+constexpr rgb score_sheet_colour = {190, 190, 190};
+
 // ---- the field
 
 const int cell_size = 64;

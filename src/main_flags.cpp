@@ -12,7 +12,6 @@ std::atomic<int> close_button_pressed{0};
 std::atomic<int> window_lost_focus{0};
 volatile std::sig_atomic_t stop_signal = 0;
 
-
 void allow_frame() { go_on = 1; }
 END_OF_FUNCTION(allow_frame)
 

@@ -9,10 +9,6 @@
 #include "data_handler.h"
 #include "main.h"
 
-#ifndef TOLLYBROOK_VERSION
-#define TOLLYBROOK_VERSION "1.0.0"
-#endif
-
 // ---------------------------------------------------------------- command line
 
 static const char usage_line[] =

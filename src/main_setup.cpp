@@ -24,12 +24,10 @@
 #include "game.h"
 #include "gfx.h"
 
-
 // The window icon, made at build time from the game's own picture.
 extern const char* tollybrook_window_icon[];
 // Allegro's X11 window takes its icon from this XPM when it is created.
 extern "C" void* allegro_icon;
-
 
 // Without a display Allegro cannot run the game at all (and its install
 // calls crash when it failed to start), so say why and stop right there.

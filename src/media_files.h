@@ -22,6 +22,9 @@ enum {
     meteor_frame_count = 7,
 };
 
+// Slots of sfx, the effects play() takes.
+enum { sound_shot = 0, sound_blast = 1, sound_won = 2, sound_click = 3, sound_count = 4 };
+
 // Slots of bOtTiles; slot 4 has no file and holds a placeholder.
 enum { ground_tile = 0, bottom_strip = 1, top_strip = 2, hole_tile = 3 };
 
@@ -79,8 +82,8 @@ const media_file media_files[] = {
     meteor_frame("exp0.bmp", 6),
     not_a_picture("puree2.ttf", text_font),
     not_a_picture("nbk.mid", tune),
-    not_a_picture("fire.wav", sound_effect, 0),
-    not_a_picture("boom.wav", sound_effect, 1),
-    not_a_picture("win.wav", sound_effect, 2),
-    not_a_picture("sel.wav", sound_effect, 3),
+    not_a_picture("fire.wav", sound_effect, sound_shot),
+    not_a_picture("boom.wav", sound_effect, sound_blast),
+    not_a_picture("win.wav", sound_effect, sound_won),
+    not_a_picture("sel.wav", sound_effect, sound_click),
 };
