@@ -55,7 +55,7 @@ cleanup() {
   rm -rf "$tmp"
 }
 trap cleanup EXIT
-x_claim_display 60 69 || skip "no free X display between :60 and :69"
+x_claim_display || skip "cannot start an X server"
 X_SERVER_PID=$X_CLAIMED_PID
 export DISPLAY=":$X_CLAIMED_DISPLAY"
 

@@ -81,7 +81,7 @@ else
     skip "DISPLAY served by nobody: every display from :40 to :49 is taken"
 fi
 
-display=$(x_start_server_in "$servers") || x_fail "no free X display between :40 and :49"
+display=$(x_start_server_in "$servers") || x_fail "cannot start an X server"
 
 # Plays a round in DIR; reports CASE as passed or failed.
 round() {

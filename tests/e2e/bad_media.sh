@@ -68,7 +68,7 @@ done
 run_worker() {
     local w=$1 display i name kind dir why
     if ! display=$(x_start_server_in "$servers"); then
-        echo "FAIL worker $w: no free X display between :40 and :49" >>"$work/result.$w"
+        echo "FAIL worker $w: cannot start an X server" >>"$work/result.$w"
         return
     fi
     for ((i = w; i < ${#cases[@]}; i += workers)); do

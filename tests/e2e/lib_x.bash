@@ -6,9 +6,9 @@
 #   x_begin_player NAME BUILD  the same, plus artifacts, and the game staged
 #                           with placeholder pictures and the default table
 #   x_player ARGS           the scripted player, with the game's layout
-#   x_start_server          start Xvfb on a free display from :60 to :69, export DISPLAY
+#   x_start_server          start Xvfb on a free display (screen $X_SCREEN), export DISPLAY
 #   x_stop_all              stop the game and the X server that this shell started
-#   x_start_server_in FILE  start another Xvfb (:40 to :49) for a parallel worker:
+#   x_start_server_in FILE  start another Xvfb for a parallel worker:
 #                           print its display number, add its pid to FILE
 #   x_stop_servers_in FILE  stop every Xvfb listed in FILE
 #   x_stage_game DIR BUILD  copy the executable into DIR so hi.dat lands there
@@ -70,39 +70,33 @@ x_need() {
     done
 }
 
-# Starts Xvfb on the first free display from FIRST to LAST and sets
-# X_CLAIMED_DISPLAY and X_CLAIMED_PID; returns 1 when none is free. Other test
-# runs and other people's servers share this machine, so a display counts as
-# free only when neither its socket nor its lock file exists, and it is ours
-# only when the lock names our Xvfb.
+# Starts Xvfb on a display it picks itself (-displayfd: the server takes the
+# first free number and writes it back once it is ready), with a screen of
+# $X_SCREEN (default 800x600x24), and sets X_CLAIMED_DISPLAY and
+# X_CLAIMED_PID; returns 1 when it does not start.
 x_claim_display() {
-    local n pid _
-    for n in $(seq "$1" "$2"); do
-        [ -e "/tmp/.X11-unix/X$n" ] && continue
-        [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 800x600x24 -noreset -nolisten tcp >/dev/null 2>&1 &
-        pid=$!
-        for _ in $(seq 1 100); do
-            if ! kill -0 "$pid" 2>/dev/null; then
-                break
-            fi
-            if [ "$({ tr -d ' ' <"/tmp/.X$n-lock"; } 2>/dev/null)" = "$pid" ] &&
-                xdpyinfo -display ":$n" >/dev/null 2>&1; then
-                X_CLAIMED_DISPLAY=$n
-                X_CLAIMED_PID=$pid
-                return 0
-            fi
-            sleep 0.05
-        done
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
+    local numbers _
+    numbers=$(mktemp /tmp/tollybrook-display.XXXXXX)
+    Xvfb -displayfd 3 -screen 0 "${X_SCREEN:-800x600x24}" -noreset -nolisten tcp \
+        3>"$numbers" >/dev/null 2>&1 &
+    X_CLAIMED_PID=$!
+    for _ in $(seq 1 200); do
+        if [ -s "$numbers" ] && [ "$(tail -c1 "$numbers" | od -An -c | tr -d ' ')" = '\n' ]; then
+            X_CLAIMED_DISPLAY=$(tr -d '\n' <"$numbers")
+            rm -f "$numbers"
+            return 0
+        fi
+        kill -0 "$X_CLAIMED_PID" 2>/dev/null || break
+        sleep 0.05
     done
+    rm -f "$numbers"
+    kill "$X_CLAIMED_PID" 2>/dev/null
     return 1
 }
 
 x_start_server() {
     x_need Xvfb xdpyinfo xdotool
-    x_claim_display 60 69 || x_fail "no free X display between :60 and :69"
+    x_claim_display || x_fail "cannot start an X server"
     X_SERVER_PID=$X_CLAIMED_PID
     export DISPLAY=":$X_CLAIMED_DISPLAY"
 }
@@ -110,7 +104,7 @@ x_start_server() {
 # Prints the display number; the pid goes into FILE, since this runs in a
 # subshell of the worker that uses it.
 x_start_server_in() {
-    x_claim_display 40 49 || return 1
+    x_claim_display || return 1
     echo "$X_CLAIMED_PID" >>"$1"
     echo "$X_CLAIMED_DISPLAY"
 }
