@@ -42,7 +42,7 @@ package: game
 	cd $(BUILD) && cpack -G DEB
 
 bench: build
-	cd $(BUILD) && ./bench/tollybrook_bench
+	cd $(BUILD) && TOLLYBROOK_DATA=$(CURDIR)/$(BUILD)/media ./bench/tollybrook_bench
 
 # The unit and stress programs under AddressSanitizer and UBSan, in build-asan
 # (no media: the sanitizers watch the code, not the art).

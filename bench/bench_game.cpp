@@ -309,11 +309,10 @@ int judge(const std::map<std::string, double>& median_ms, bool check_growth) {
     return missed;
 }
 
-// Works from the benchmark's own folder, whose media holds the pictures and
-// the font only: without a sound system Allegro cannot start the tune that
-// load_data would find in the program's folder.
+// Works from the benchmark's own folder, with the media $TOLLYBROOK_DATA
+// names (make bench points it at the build's media folder).
 void start_with_media() {
-    if (!work_in_own_folder(nullptr, false)) std::perror("tollybrook_bench: chdir");
+    if (!work_in_own_folder(nullptr)) std::perror("tollybrook_bench: chdir");
     if (!start_headless(true, true)) std::exit(1);
     back_buffer = bDbuf;
     bool real_art = exists(absolute_path("/media/tile.bmp"));

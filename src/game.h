@@ -116,6 +116,15 @@ private:
 // Empty, with the reason on stderr, when there is no such place.
 std::string choose_score_file(const std::string& beside);
 
+// The hi.dat format: headerless records of score_record_size bytes, at most
+// score_table_size of them, best first.
+const int score_record_size = 10;
+const int score_table_size = 10;
+// One record: the value printed with "%9d" (clamped to what nine characters
+// hold) and a zero byte. The one writer of the format; the test tools and
+// the scripted player (through layout.json) check theirs against it.
+std::string score_record(int value);
+
 // How many steps a scene of the story has.
 int scene_length(int scene);
 

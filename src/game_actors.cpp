@@ -90,26 +90,45 @@ int granny::update(int tile, float force_x, float force_y) {
     return state;
 }
 
+namespace {
+
+struct magnet_kind {
+    float reach_from;  // no force this close or closer
+    double falloff;    // force = magnet_power / (distance^falloff * divisor)
+    double divisor;
+};
+const magnet_kind repulse = {repulse_reach_from, repulse_falloff, repulse_divisor};
+const magnet_kind attract = {attract_reach_from, attract_falloff, attract_divisor};
+
+// The force of a magnet at (mx, my) on a granny at (gx, gy), pointing from
+// her to the magnet; false when she stands within its reach_from.
+bool pull_of(const magnet_kind& kind, int mx, int my, int gx, int gy, float* pull_x,
+             float* pull_y) {
+    float dx = static_cast<float>(mx - gx);
+    float dy = static_cast<float>(my - gy);
+    float d = std::sqrt(dx * dx + dy * dy);
+    if (!(d > kind.reach_from)) return false;
+    float force = magnet_power / (std::pow(d, kind.falloff) * kind.divisor);
+    *pull_x = force * dx / d;
+    *pull_y = force * dy / d;
+    return true;
+}
+
+}  // namespace
+
+// The repulse magnet is strong close up and fades fast; the attract magnet
+// is weaker close up and reaches further.
 void magnet_adjust(int attract_x, int attract_y, int repulse_x, int repulse_y, int granny_x,
                    int granny_y, float* force_x, float* force_y) {
-    if (repulse_x != -1 && repulse_y != -1) {
-        float dx = static_cast<float>(repulse_x - granny_x);
-        float dy = static_cast<float>(repulse_y - granny_y);
-        float d = std::sqrt(dx * dx + dy * dy);
-        if (d > repulse_reach_from) {  // strong close up, fades fast; pushes away
-            float force = magnet_power / (std::pow(d, repulse_falloff) * repulse_divisor);
-            *force_x = force * (-dx) / d;
-            *force_y = force * (-dy) / d;
-        }
+    float pull_x, pull_y;
+    if (repulse_x != -1 && repulse_y != -1 &&
+        pull_of(repulse, repulse_x, repulse_y, granny_x, granny_y, &pull_x, &pull_y)) {
+        *force_x = -pull_x;  // pushes away
+        *force_y = -pull_y;
     }
-    if (attract_x != -1 && attract_y != -1) {
-        float dx = static_cast<float>(attract_x - granny_x);
-        float dy = static_cast<float>(attract_y - granny_y);
-        float d = std::sqrt(dx * dx + dy * dy);
-        if (d > attract_reach_from) {  // weaker close up, reaches further; pulls closer
-            float force = magnet_power / (std::pow(d, attract_falloff) * attract_divisor);
-            *force_x += force * dx / d;
-            *force_y += force * dy / d;
-        }
+    if (attract_x != -1 && attract_y != -1 &&
+        pull_of(attract, attract_x, attract_y, granny_x, granny_y, &pull_x, &pull_y)) {
+        *force_x += pull_x;
+        *force_y += pull_y;
     }
 }

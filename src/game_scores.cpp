@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const int record_size = 10;
+const int record_size = score_record_size;
 // What "%9d" can hold in a record's nine characters.
 const int record_max = 999999999;
 const int record_min = -99999999;
@@ -110,17 +110,18 @@ void game::load_highscores() {
     if (highscores.size() > 10) rank_scores(highscores);
 }
 
+std::string score_record(int value) {
+    char record[16];
+    std::snprintf(record, sizeof record, "%9d", std::clamp(value, record_min, record_max));
+    return std::string(record, record_size);
+}
+
 // A failed write never costs the scores already saved: see replace_file_safely.
 void game::save_highscores() {
     if (scores_unreadable || score_path.empty()) return;
     std::string table;
-    size_t count = std::min<size_t>(highscores.size(), 10);
-    for (size_t i = 0; i < count; i++) {
-        char record[16];
-        std::snprintf(record, sizeof record, "%9d",
-                      std::clamp(highscores[i], record_min, record_max));
-        table.append(record, record_size);
-    }
+    size_t count = std::min<size_t>(highscores.size(), score_table_size);
+    for (size_t i = 0; i < count; i++) table += score_record(highscores[i]);
     if (replace_file_safely(score_path, table)) return;
     if (!save_failure_told)
         std::fprintf(stderr, "tollybrook: cannot save the high scores to %s: %s\n",

@@ -1,3 +1,5 @@
+// The display page manager: the display mode and its pages, and presenting
+// each finished frame (only its changed parts, when the renderer says which).
 #include "gfx.h"
 
 BITMAP* bDraw = nullptr;

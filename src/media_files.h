@@ -1,7 +1,9 @@
 // Every file the game reads from its media folder, in the order it loads
 // them, with where each one goes and what stands in for a missing picture.
-// The build reads the file names from here too (bench/CMakeLists.txt), so a
-// new picture is added in this one place. Keep one entry a line.
+// The tests count and name them from here, and the scripts read the list
+// from media.json in the build folder (written by tests/layout_json.cpp);
+// assets/ holds the recipe that makes each file, and a unit test checks that
+// the build makes every file listed here. Keep one entry a line.
 #pragma once
 
 enum media_kind { tile_strip, picture, text_font, tune, sound_effect };

@@ -24,19 +24,22 @@ cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWith
   -DTOLLYBROOK_SANITIZE=ON -DTOLLYBROOK_MEDIA=OFF -DTOLLYBROOK_FUZZ=ON \
   -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link > build-fuzz.configure.log 2>&1 \
   || { cat build-fuzz.configure.log; exit 1; }
-cmake --build build-fuzz --target "${target%s}_fuzz" -j"${JOBS:-2}"
+cmake --build build-fuzz --target "${target%s}_fuzz" layout_file -j"${JOBS:-2}"
+# The hi.dat writer and the media list of the end-to-end scripts.
+build=$root/build-fuzz
+source "$root/tests/e2e/lib_x.bash"
 cd build-fuzz/stress/fuzz
 corpus=corpus-$target
 mkdir -p "$corpus"
 if [ "$target" = scores ]; then
   # A few sound tables to start from: the default one, extremes, eleven records.
-  printf '%9d\0' 0 10 20 30 40 50 60 70 80 90 > "$corpus/default"
-  printf '%9d\0' -5 999999999 -99999999 > "$corpus/extremes"
-  printf '%9d\0' 1 2 3 4 5 6 7 8 9 10 11 > "$corpus/eleven"
+  x_table 0 10 20 30 40 50 60 70 80 90 > "$corpus/default"
+  x_table -5 999999999 -99999999 > "$corpus/extremes"
+  x_table 1 2 3 4 5 6 7 8 9 10 11 > "$corpus/eleven"
   exec ./score_fuzz -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 "$corpus"
 fi
-# The first byte picks the media file, by its place in src/media_files.h.
-names=$(sed -n 's/^    [a-z_]*[({]"\([^"]*\)".*/\1/p' "$root/src/media_files.h")
+# The first byte picks the media file, by its place in the game's media list.
+names=$(x_media_names)
 for f in "$root"/build/media/*; do
   [ -f "$f" ] || continue
   index=$(grep -n -x -F "$(basename "$f")" <<<"$names" | cut -d: -f1)

@@ -11,8 +11,8 @@
 
 namespace {
 
-const size_t record_size = 10;
-const size_t most_records = 10;
+const size_t record_size = score_record_size;
+const size_t most_records = score_table_size;
 const size_t most_read = 1000;
 
 std::string score_path() { return absolute_path("hi.dat"); }
@@ -25,9 +25,7 @@ bool well_formed(const std::string& record) {
     char* end = nullptr;
     long value = std::strtol(text.c_str(), &end, 10);
     if (end == text.c_str()) return false;
-    char again[32];
-    std::snprintf(again, sizeof again, "%9ld", value);
-    return text == again;
+    return record == score_record(static_cast<int>(value));
 }
 
 std::string describe(const std::string& record) {

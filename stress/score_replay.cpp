@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
         }
         seeds.push_back(s);
     }
-    if (!work_in_own_folder("replay-run", false) || !start_headless(false)) return 1;
+    if (!work_in_own_folder("replay-run") || !start_headless(false)) return 1;
     int failures = 0;
     for (const seed& s : seeds) {
         std::string problem = check_score_round_trip(s.bytes);

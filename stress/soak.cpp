@@ -230,7 +230,7 @@ int main(int argc, char** argv) {
     // report's stdout for the summary and send the rest away.
     std::FILE* report = fdopen(dup(1), "w");
     if (!report || !std::freopen("/dev/null", "w", stdout)) return 1;
-    if (!work_in_own_folder("soak-run", true) || !start_headless(true)) return 1;
+    if (!work_in_own_folder("soak-run") || !start_headless(true)) return 1;
     std::signal(SIGALRM, hung);
     std::srand(seed);
     player you(seed);

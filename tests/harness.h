@@ -24,9 +24,11 @@ void tick(game& g);
 void use_system_font();
 void restore_game_font();
 
-// Loads the media tables, with the build's media folder linked beside the
-// tests for the load when nothing is there already; true when it was linked.
+// Loads the media tables from the build's media folder (the $TOLLYBROOK_DATA
+// the tests were started with); true when the game's font is there.
 bool load_built_media();
+// That folder; empty when the tests were started without one.
+const std::string& built_media_folder();
 
 // Draws into a new 640x480 back buffer that the page manager presents onto
 // the stand-in screen, as in the game, and returns it.

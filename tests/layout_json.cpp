@@ -1,9 +1,19 @@
-// Prints the playfield's layout and the granny's movement numbers as JSON,
-// for the scripted player, which reads them from the build folder instead of
-// keeping its own copy.
+// Prints, as JSON, for the scripts that drive and check the game (the
+// scripted player, the end-to-end tests), which read them from the build
+// folder instead of keeping their own copies:
+//   layout_json          the playfield's layout, the colours, the numbers of
+//                        the rules and the granny's movement, and hi.dat
+//                        records as the game writes them (layout.json)
+//   layout_json media    every media file and its kind (media.json)
 #include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <string>
 
+#include "game.h"
+#include "game_rules.h"
 #include "layout.h"
+#include "media_files.h"
 
 namespace {
 
@@ -25,10 +35,50 @@ void rect(const char* name, screen_rect r) {
     key(name);
     std::printf("[%d, %d, %d, %d]", r.left, r.top, r.right, r.bottom);
 }
+void colour(const char* name, rgb c) {
+    key(name);
+    std::printf("[%d, %d, %d]", c.r, c.g, c.b);
+}
+void placeholder_colour(const char* name, const media_file& m) { colour(name, {m.r, m.g, m.b}); }
+
+// Records of hi.dat for a few values, each as the game writes it, with
+// every byte as \u00XX: the scripts' writers are checked against them.
+void score_record_samples() {
+    key("score_record_samples");
+    const int values[] = {0, 7, -12, 300, 123456789, -99999999};
+    std::printf("{");
+    for (size_t i = 0; i < std::size(values); i++) {
+        std::printf("%s\"%d\": \"", i ? ", " : "", values[i]);
+        for (unsigned char c : score_record(values[i])) std::printf("\\u%04x", c);
+        std::printf("\"");
+    }
+    std::printf("}");
+}
+
+const char* kind_name(media_kind kind) {
+    switch (kind) {
+        case tile_strip: return "tile_strip";
+        case picture: return "picture";
+        case text_font: return "text_font";
+        case tune: return "tune";
+        case sound_effect: return "sound_effect";
+    }
+    return "";
+}
+
+int print_media() {
+    std::printf("[");
+    for (size_t i = 0; i < std::size(media_files); i++)
+        std::printf("%s\n  {\"name\": \"%s\", \"kind\": \"%s\"}", i ? "," : "",
+                    media_files[i].name, kind_name(media_files[i].kind));
+    std::printf("\n]\n");
+    return 0;
+}
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "media") == 0) return print_media();
     number("screen_width", screen_width);
     number("screen_height", screen_height);
     number("grid_columns", grid_columns);
@@ -69,6 +119,20 @@ int main() {
     rect("score_frame", score_frame);
     rect("score_sheet", score_sheet);
     number("score_panel_lines", score_panel_lines);
+    colour("panel_colour", panel_colour);
+    colour("grid_line_colour", grid_line_colour);
+    colour("selection_colour", selection_colour);
+    colour("score_sheet_colour", score_sheet_colour);
+    placeholder_colour("ground_placeholder", ground_piece(nullptr, 0));
+    placeholder_colour("palette_placeholder", palette_tile(nullptr, 0));
+    placeholder_colour("strip_placeholder", media_files[0]);  // the strip of the first three tiles
+    number("full_shield", full_shield);
+    number("meteor_step_left", meteor_step_left);
+    number("meteor_step_down", meteor_step_down);
+    number("meteor_blast_timer", meteor_blast_timer);
+    number("score_record_size", score_record_size);
+    number("score_table_size", score_table_size);
+    score_record_samples();
     std::printf("\n}\n");
     return 0;
 }

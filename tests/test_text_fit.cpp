@@ -45,7 +45,7 @@ protected:
 
     void SetUp() override {
         GameTest::SetUp();
-        std::string built = absolute_path("/../media");
+        std::string built = built_media_folder();
         std::string beside = absolute_path("/media");
         if (!exists((built + "/puree2.ttf").c_str())) GTEST_SKIP() << "the media were not built";
         if (file_exists(beside.c_str(), FA_ALL, nullptr))

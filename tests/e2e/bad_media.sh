@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Broken media: each of the 27 media files in turn is cut to half its size,
+# Broken media: each media file in turn is cut to half its size,
 # emptied, replaced by random bytes, or kept only for its first 16 bytes
 # (the file-type magic) with random bytes after them. Each time the game
 # must start, show its window, play a short round (a tile, the dialog, the
@@ -19,12 +19,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib_x.bash"
 x_need Xvfb xdpyinfo xdotool python3
 
-media_files=(
-    sliding.bmp repulse.bmp attract.bmp tile.bmp tile_low.bmp tile_top.bmp hole.bmp
-    start.bmp you.bmp granny.bmp dialog.bmp castle.bmp chuck.bmp grannie.bmp
-    flame0.bmp flame1.bmp flame2.bmp exp3.bmp exp2.bmp exp1.bmp exp0.bmp
-    puree2.ttf nbk.mid fire.wav boom.wav win.wav sel.wav
-)
+mapfile -t media_files < <(x_media_names)
+[ ${#media_files[@]} -gt 0 ] || x_fail "no media list in $build/media.json"
 damages=(truncated empty random magic)
 
 for name in "${media_files[@]}"; do

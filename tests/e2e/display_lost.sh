@@ -13,7 +13,7 @@ source "$(dirname "$0")/lib_x.bash"
 
 work=$(mktemp -d /tmp/tollybrook-display-lost.XXXXXX)
 trap 'x_stop_all; rm -rf "$work"' EXIT
-default_table=$(x_table 0 10 20 30 40 50 60 70 80 90 | od -An -tx1)
+default_table=$(x_table 0 10 20 30 40 50 60 70 80 90 | od -An -tx1) || exit 1
 
 # One run in DIR's staged game; prints why it failed, or nothing.
 one_run() {

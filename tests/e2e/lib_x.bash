@@ -23,6 +23,7 @@
 #   x_click WIN X Y         press and release the left button at X, Y of WIN
 #   x_kill PID              end a process, by force if it will not go
 #   x_table VALUE...        print a hi.dat table as the game writes it
+#   x_media_names           print the game's media file names, a line each
 #   x_play_round DIR DISPLAY [SECS]
 #                           start DIR/tollybrook on DISPLAY (after the words in
 #                           X_RUN_PREFIX), play a little (a tile, the start
@@ -39,9 +40,16 @@ x_fail() {
     exit 1
 }
 
-# Ten-byte records: each value as "%9d" and a zero byte (none for no values).
+# A hi.dat table of the values, as the game writes it (none for no values),
+# through the scripted player's writer, which is checked against the game's.
 x_table() {
-    [ $# -eq 0 ] || printf '%9d\0' "$@"
+    x_player table "$@"
+}
+
+# The names of the game's media files, a line each, from the build's media.json.
+x_media_names() {
+    python3 -c 'import json, sys
+for m in json.load(open(sys.argv[1])): print(m["name"])' "$build/media.json"
 }
 
 x_begin() {

@@ -36,8 +36,22 @@ L = None
 
 def load_layout(path):
     global L, CASTLE_PIXEL, CASTLE_LINE, FEET_TOP, FEET_BOTTOM, START_BUTTON
+    global PANEL, SCORE_PANEL, GROUND, WHITE, RED, GREEN, STRIP, LONGEST_FALL
     with open(path) as f:
         L = argparse.Namespace(**json.load(f))
+    PANEL = tuple(L.panel_colour)
+    SCORE_PANEL = tuple(L.score_sheet_colour)
+    GROUND = tuple(L.ground_placeholder)  # the pictures are placeholders here
+    WHITE = tuple(L.grid_line_colour)
+    RED = tuple(L.selection_colour)
+    GREEN = tuple(L.palette_placeholder)
+    STRIP = tuple(L.strip_placeholder)
+    # Falling steps of a meteor clicked on the field's lowest row.
+    LONGEST_FALL = (L.field_bottom - 1) // L.meteor_step_down
+    for value, record in L.score_record_samples.items():
+        if score_record(int(value)) != record.encode("latin-1"):
+            raise Failure("the scripts write hi.dat records unlike the game: %r for %s"
+                          % (score_record(int(value)), value))
     CASTLE_PIXEL = (L.castle_at[0] + 15, L.castle_at[1] + 10)  # inside the castle placeholder
     CASTLE_LINE = L.castle_line
     FEET_TOP, FEET_BOTTOM = L.feet_top, L.feet_bottom
@@ -45,12 +59,9 @@ def load_layout(path):
     START_BUTTON = ((left + right) // 2, (top + bottom + 1) // 2)
 
 
-PANEL = (66, 66, 66)
-SCORE_PANEL = (190, 190, 190)
-GROUND = (0, 255, 255)
-WHITE = (255, 255, 255)
-RED = (255, 0, 0)
-GREEN = (0, 255, 0)
+# Colours the player looks for, from the layout as well.
+PANEL = SCORE_PANEL = GROUND = WHITE = RED = GREEN = STRIP = None
+LONGEST_FALL = None
 SCAN_TOP, SCAN_BOTTOM = 52, 445  # rows that can hold a granny's bottom edge
 
 # Grid cells the player builds on, (column, row), and the palette slots.
@@ -369,7 +380,7 @@ class Field:
 class Shot:
     def __init__(self, cx, cy, when):
         self.cx, self.cy, self.when = cx, cy, when
-        self.t = cy // 6  # falling steps before it lands
+        self.t = cy // L.meteor_step_down  # falling steps before it lands
 
     def ticks_since(self, t):
         return (t - self.when) / TICK
@@ -377,26 +388,27 @@ class Shot:
     def blast_window(self, t):
         """Ticks after time t during which the explosion can hit, (first, last)."""
         d = (self.when - t) / TICK + 1
-        return d + self.t, d + self.t + 40
+        return d + self.t, d + self.t + L.meteor_blast_timer
 
     def covers(self, p):
         reach = L.blast_reach - 4  # a little inside the blast
-        return abs(p[0] - self.cx) <= reach and abs(p[1] - (6 * self.t + L.blast_drop)) <= reach
+        return abs(p[0] - self.cx) <= reach and abs(p[1] - (L.meteor_step_down * self.t + L.blast_drop)) <= reach
 
     def hides(self, x, y, t):
         """Whether (x, y) of a screenshot taken at t may be this meteor's own square."""
         j_est = self.ticks_since(t)
         lo, hi = j_est - 9, j_est + 4
         if lo <= self.t + 45 and hi >= self.t + 1:
-            ey = 6 * self.t
+            ey = L.meteor_step_down * self.t
             if self.cx - 18 <= x <= self.cx + 17 and ey - 18 <= y <= ey + 17:
                 return True
         j0, j1 = max(1, int(lo)), min(self.t, int(hi) + 1)
         if j0 > j1:
             return False
-        hx0 = self.cx + 2 * self.t - 2 * j1
-        hx1 = self.cx + 2 * self.t - 2 * j0
-        return hx0 - 18 <= x <= hx1 + 17 and 6 * j0 - 34 <= y <= 6 * j1 + 2
+        left, down = L.meteor_step_left, L.meteor_step_down
+        hx0 = self.cx + left * self.t - left * j1
+        hx1 = self.cx + left * self.t - left * j0
+        return hx0 - 18 <= x <= hx1 + 17 and down * j0 - 34 <= y <= down * j1 + 2
 
 
 def bottom_edges(s, colour):
@@ -462,15 +474,15 @@ class Battle:
         """Click point whose blast meets a granny that walks along path, seen
         at time t_seen, for a click at t_shot; None if it leaves by itself."""
         d = (t_shot - t_seen) / TICK + 1  # ticks until the click's tick
-        steps = max(8, min(71, int(path[0][1] - 5) // 6))
+        steps = max(8, min(LONGEST_FALL, int(path[0][1] - 5) // L.meteor_step_down))
         for _ in range(3):
             # meet it a little after the blast begins, so that it walks
             # into the middle of the blast while the blast lasts
             q = path[min(int(d + steps + 12), len(path) - 1)]
             if q is None:
                 return None
-            steps = max(8, min(71, int(round((q[1] - 5) / 6.0))))
-        return max(1, min(L.firing_right, int(round(q[0])))), 6 * steps + 3
+            steps = max(8, min(LONGEST_FALL, int(round((q[1] - 5) / float(L.meteor_step_down)))))
+        return max(1, min(L.firing_right, int(round(q[0])))), L.meteor_step_down * steps + 3
 
     def covered(self, path, t_seen):
         for sh in self.shots:
@@ -551,7 +563,7 @@ def build_phase(view, artifacts):
                 break
         else:
             raise Failure("palette slot %d never got selected" % slot)
-        want = GREEN if slot >= SLOT_REPULSE else RED
+        want = GREEN if slot >= SLOT_REPULSE else STRIP
         for attempt in range(4):
             click(*cell_centre(col, row), hold=0.06, after=0.1)
             s = view.grab()
@@ -674,16 +686,23 @@ def check_fresh_level(s):
 
 # ------------------------------------------------------------ score file
 
+def score_record(value):
+    """A hi.dat record as the game writes it (checked against the game's own
+    records in layout.json when the layout is loaded)."""
+    return b"%9d\x00" % max(-99999999, min(999999999, value))
+
+
 def read_records(path):
     data = open(path, "rb").read()
-    if len(data) % 10:
-        raise Failure("%s is %d bytes, not whole 10-byte records" % (path, len(data)))
+    size = L.score_record_size
+    if len(data) % size:
+        raise Failure("%s is %d bytes, not whole %d-byte records" % (path, len(data), size))
     values = []
-    for i in range(0, len(data), 10):
-        rec = data[i:i + 10]
+    for i in range(0, len(data), size):
+        rec = data[i:i + size]
         m = re.fullmatch(rb" *(-?\d+)\x00", rec)
-        if not m or rec != b"%9d\x00" % int(m.group(1)):
-            raise Failure("record %d of %s is not '%%9d' and a zero byte: %r" % (i // 10, path, rec))
+        if not m or rec != score_record(int(m.group(1))):
+            raise Failure("record %d of %s is not as the game writes it: %r" % (i // size, path, rec))
         values.append(int(m.group(1)))
     return values
 
@@ -691,7 +710,7 @@ def read_records(path):
 def write_records(path, values):
     with open(path, "wb") as f:
         for v in values:
-            f.write(b"%9d\x00" % v)
+            f.write(score_record(v))
 
 
 # A table below any score a battle can give, so that the battle's score must
@@ -707,8 +726,8 @@ def hiscores(args):
     values = read_records(args.file)
     summary = json.load(open(args.summary))
     shots = summary["shots"]
-    if len(values) != 10:
-        raise Failure("hi.dat holds %d records, not 10" % len(values))
+    if len(values) != L.score_table_size:
+        raise Failure("hi.dat holds %d records, not %d" % (len(values), L.score_table_size))
     rest = sorted(SEED, reverse=True)[:9]
     if values[1:] != rest:
         raise Failure("hi.dat should hold the score and then the nine best old ones "
@@ -745,11 +764,13 @@ def main():
     p.add_argument("--file", required=True)
     p.add_argument("--summary")
     p.add_argument("--seed", action="store_true")
+    p = sub.add_parser("table", help="print a hi.dat table of the VALUES")
+    p.add_argument("values", nargs="*", type=int)
     args = ap.parse_args()
     try:
         if args.layout:
             load_layout(args.layout)
-        elif args.cmd not in ("close", "hiscores"):
+        elif args.cmd != "close":
             raise Failure("%s needs --layout" % args.cmd)
         if args.cmd == "play":
             play(args)
@@ -762,6 +783,8 @@ def main():
             wait_for(v, v.is_build, 30, "the build phase")
         elif args.cmd == "hiscores":
             hiscores(args)
+        elif args.cmd == "table":
+            sys.stdout.buffer.write(b"".join(score_record(v) for v in args.values))
     except Failure as e:
         print("FAIL: %s" % e, file=sys.stderr)
         return 1

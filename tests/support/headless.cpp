@@ -9,6 +9,7 @@
 
 #include "alfont.h"
 #include "data_handler.h"
+#include "game.h"
 #include "gfx.h"
 
 namespace {
@@ -24,34 +25,16 @@ void use_standin_screen() {
     bDraw = screen;
 }
 
-bool work_in_own_folder(const char* name, bool with_art) {
+bool work_in_own_folder(const char* name) {
     namespace fs = std::filesystem;
     std::error_code err;
     fs::path program = fs::read_symlink("/proc/self/exe", err);
     if (err) return false;
-    if (!name) {
-        fs::current_path(program.parent_path(), err);
-        return !err;
-    }
-    fs::path folder = program.parent_path() / name;
-    fs::create_directories(folder / "media", err);
+    fs::path folder = name ? program.parent_path() / name : program.parent_path();
+    fs::create_directories(folder, err);
     if (err) return false;
     fs::current_path(folder, err);
-    if (err) return false;
-    if (!with_art) return true;
-    for (fs::path built :
-         {program.parent_path() / "media", program.parent_path().parent_path() / "media"}) {
-        if (!fs::is_directory(built, err)) continue;
-        for (const auto& entry : fs::directory_iterator(built, err)) {
-            std::string ext = entry.path().extension().string();
-            if (ext != ".bmp" && ext != ".ttf") continue;
-            fs::path link = folder / "media" / entry.path().filename();
-            if (!fs::exists(fs::symlink_status(link, err)))
-                fs::create_symlink(entry.path(), link, err);
-        }
-        break;
-    }
-    return true;
+    return !err;
 }
 
 bool start_headless(bool with_media, bool with_back_buffer) {
@@ -107,10 +90,6 @@ bool write_bytes(const std::string& path, const std::string& bytes) {
 
 std::string records(const std::vector<int>& values) {
     std::string out;
-    for (int v : values) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%9d", v);
-        out += std::string(text, 9) + '\0';
-    }
+    for (int v : values) out += score_record(v);
     return out;
 }

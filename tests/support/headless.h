@@ -18,13 +18,12 @@ void use_standin_screen();
 bool start_headless(bool with_media, bool with_back_buffer = false);
 
 // Without a system driver Allegro cannot tell where the program lives, so
-// "beside the executable" (hi.dat, media/) means the working folder. This
-// enters the program's own folder, or with a `name` makes and enters the
-// folder `name` beside the program; with art, its media/ gets links to the
-// pictures and the font of the build's media folder (when there is one),
-// but not to the tune or the samples: with no timer or sound driver,
-// Allegro cannot start a tune headless.
-bool work_in_own_folder(const char* name, bool with_art);
+// "beside the executable" (hi.dat) means the working folder. This enters the
+// program's own folder, or with a `name` makes and enters the folder `name`
+// beside the program. The media are read from $TOLLYBROOK_DATA, which the
+// test environment (ctest, make bench, make soak) points at the build's
+// media folder.
+bool work_in_own_folder(const char* name);
 
 // Releases what start_headless(true) loaded.
 void stop_headless();
