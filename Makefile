@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 Tollybrook developers
+# SPDX-License-Identifier: MIT
 # Tollybrook: `make play` sets up, builds and starts the game; `make test` runs every test.
 BUILD ?= build
 JOBS ?= 2

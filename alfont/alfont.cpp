@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollybrook developers
+// SPDX-License-Identifier: MIT
 // alfont: anti-aliased TrueType text on Allegro 4 bitmaps (see alfont.h).
 
 #include "alfont.h"

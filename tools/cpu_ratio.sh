@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Tollybrook developers
+# SPDX-License-Identifier: MIT
 # Whole-process CPU of the game's tick loop against a bare Allegro loop
 # (rest(1) and a whole 640x480 16-bit frame copied to the window 60 times a
 # second), both running at once in one private Xvfb, so whatever else loads

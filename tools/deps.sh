@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Tollybrook developers
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages of the named lists that are missing:
 #   tools/deps.sh [build] [test] [fuzz]     (default: build)
 # build is tools/packages.txt, the others tools/packages-NAME.txt.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Tollybrook developers
+# SPDX-License-Identifier: MIT
 # Input-to-screen latency of the game against a bare Allegro loop, both in one
 # private Xvfb, side by side, so whatever else loads the machine weighs on
 # both alike. Three scenes, each with its own game program next to a fresh

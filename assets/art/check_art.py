@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 Tollybrook developers
+# SPDX-License-Identifier: MIT
 """Check the rendered pictures in a media directory.
 
     check_art.py MEDIA_DIR

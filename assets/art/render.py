@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 Tollybrook developers
+# SPDX-License-Identifier: MIT
 """Turn one art source into the 24-bit BMP the game loads.
 
     render.py sprite SRC OUT   transparent parts become the mask colour

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Tollybrook developers
+# SPDX-License-Identifier: MIT
 # Checks the launcher, the metainfo, the icons and the manual page the way a
 # desktop and man would read them.  check_desktop_files.sh SRC_DIR OUT_DIR
 set -euo pipefail

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 Tollybrook developers
+# SPDX-License-Identifier: MIT
 """Write the window icon as C++ source holding an XPM picture.
 
     make_window_icon.py SVG SIZE OUT.cpp

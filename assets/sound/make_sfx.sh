@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Tollybrook developers
+# SPDX-License-Identifier: CC-BY-4.0
 # Synthesises the four sound effects with sox.
 #
 #   make_sfx.sh OUTDIR [NAME...]     (NAME: fire boom win sel; default all)

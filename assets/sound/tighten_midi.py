@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 Tollybrook developers
+# SPDX-License-Identifier: MIT
 """Makes a MIDI file loop cleanly.
 
     tighten_midi.py IN.mid OUT.mid [BEATS_PER_BAR]
