@@ -39,9 +39,16 @@ test: build
 install: game
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-# A .deb of the game for /usr, in the build folder.
-package: game
-	cd $(BUILD) && cpack -G DEB
+# The .deb, in its own folder DEB_BUILD: the game in /usr/games, its media in
+# /usr/share/games/tollybrook, as Debian's games are laid out.
+DEB_BUILD ?= build-deb
+package: deps
+	@cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLLYBROOK_TESTS=OFF \
+		-DCMAKE_INSTALL_PREFIX=/usr -DTOLLYBROOK_INSTALL_BINDIR=games \
+		-DTOLLYBROOK_INSTALL_DATADIR=share/games/tollybrook \
+		> $(DEB_BUILD).configure.log 2>&1 || (cat $(DEB_BUILD).configure.log; exit 1)
+	@cmake --build $(DEB_BUILD) -j$(JOBS)
+	cd $(DEB_BUILD) && cpack -G DEB
 
 bench: build
 	cd $(BUILD) && TOLLYBROOK_DATA=$(CURDIR)/$(BUILD)/media ./bench/tollybrook_bench
@@ -57,4 +64,5 @@ soak: build-asan
 	./build-asan/stress/soak 1000000
 
 clean:
-	rm -rf $(BUILD) build-asan $(BUILD).configure.log build-asan.configure.log
+	rm -rf $(BUILD) build-asan $(DEB_BUILD) $(BUILD).configure.log build-asan.configure.log \
+		$(DEB_BUILD).configure.log
