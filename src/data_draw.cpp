@@ -148,3 +148,12 @@ void draw_pause_banner(BITMAP* target) {
     // Drawn over the frame after draw(): sent now, repainted from the scene next frame.
     frame_overdrawn(target, cx - half_w, cy - half_h, 2 * half_w + 1, 2 * half_h + 1);
 }
+
+void draw_notice(BITMAP* target, const char* text) {
+    int cx = target->w / 2, bottom = target->h - 6;
+    int half_w = alfont_text_length(fonts[0], text) / 2 + 12, top = bottom - fh - 8;
+    rectfill(target, cx - half_w, top, cx + half_w, bottom, colour(black));
+    rect(target, cx - half_w, top, cx + half_w, bottom, colour(text_red));
+    alfont_textout_centre_aa_ex(target, fonts[0], text, cx, top + 4, colour(white), -1);
+    frame_overdrawn(target, cx - half_w, top, 2 * half_w + 1, bottom - top + 1);
+}

@@ -81,6 +81,9 @@ void draw_dialog(BITMAP* target, game* g);
 void draw_build_overlay(BITMAP* target, const game* g);
 // The "PAUSED" banner, centred on the frame already drawn.
 void draw_pause_banner(BITMAP* target);
+// One short line over the bottom of the frame (the scene's pixels are
+// repainted next frame), like the pause banner.
+void draw_notice(BITMAP* target, const char* text);
 void draw_score(BITMAP* target, const std::vector<int>* scores, int current);
 
 // Forgets the composed scene and the frame kept in the back buffer: call it

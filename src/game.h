@@ -88,13 +88,25 @@ public:
     int update();
 
     void load_highscores();
+    // Saves under the table folder's lock, merged with what other copies of
+    // the game saved since: the table on disk gets the scores this run
+    // entered, the ten best kept as the score screen ranks them. Written
+    // only when that changes the file; `highscores` becomes what was saved.
     void save_highscores();
     void show_highscores();
+    // A score joins the table (and is added to the file at the next save).
+    void add_score(int value);
 
 private:
-    bool scores_unreadable = false;  // hi.dat exists but could not be read
-    std::string score_path;          // where the table is kept, chosen when it is loaded
-    bool save_failure_told = false;  // a failed save is reported once
+    bool scores_unreadable = false;   // hi.dat exists but could not be read
+    std::string score_path;           // where the table is kept, chosen when it is loaded
+    bool save_failure_told = false;   // a failed save is reported once
+    bool save_failed = false;         // the last save failed: the score screen says so
+    bool table_was_there = false;     // the file existed when it was last read or saved
+    std::vector<int> scores_as_read;  // the file's table when it was last read or saved
+    std::vector<int> entered_scores;  // entered since then
+
+    void tell_save_failure();
 
     bool new_press();
     void build_step();

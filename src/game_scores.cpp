@@ -82,32 +82,74 @@ std::string choose_score_file(const std::string& beside) {
 
 // ---------------------------------------------------------------- reading and writing the table
 
+namespace {
+
+// What a table file holds: its records as the game reads them, and its bytes.
+struct table_file {
+    bool there = false;       // a file (or something) is at the path
+    bool readable = false;    // it could be read
+    int why = 0;              // errno when it could not be opened
+    std::string bytes;        // the first records_read_at_most records
+    int64_t size = 0;         // the file's size
+    std::vector<int> scores;  // as read, ranked when longer than ten
+};
+
+table_file read_table(const std::string& path) {
+    table_file t;
+    std::error_code error;
+    if (path.empty() || !fs::exists(path, error)) return t;
+    t.there = true;
+    // Only a plain file: opening a named pipe would wait for a writer forever.
+    if (!fs::is_regular_file(path, error)) {
+        t.why = fs::is_directory(path, error) ? EISDIR : EINVAL;
+        return t;
+    }
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        t.why = errno;
+        return t;
+    }
+    t.readable = true;
+    int64_t size = static_cast<int64_t>(fs::file_size(path, error));
+    t.size = size;
+    for (int64_t n = std::min(size / record_size, records_read_at_most); n > 0; n--) {
+        char record[record_size + 1] = {0};
+        if (std::fread(record, 1, record_size, file) != record_size) break;
+        t.bytes.append(record, record_size);
+        t.scores.push_back(record_value(record));
+    }
+    std::fclose(file);
+    // Only ten go back to the file: with more, make them the ten best.
+    if (t.scores.size() > 10) rank_scores(t.scores);
+    return t;
+}
+
+std::string table_bytes(const std::vector<int>& scores) {
+    std::string table;
+    size_t count = std::min<size_t>(scores.size(), score_table_size);
+    for (size_t i = 0; i < count; i++) table += score_record(scores[i]);
+    return table;
+}
+
+}  // namespace
+
 void game::load_highscores() {
     score_path = choose_score_file(absolute_path("hi.dat"));
-    std::string path = score_path;
-    std::error_code missing;
-    if (path.empty() || !fs::exists(path, missing)) {
+    table_file t = read_table(score_path);
+    table_was_there = t.there;
+    scores_as_read = t.scores;
+    if (!t.there) {
         use_default_table(highscores);
         return;
     }
-    // Only a plain file: opening a named pipe would wait for a writer forever.
-    std::error_code error;
-    FILE* file =
-        std::filesystem::is_regular_file(path, error) ? std::fopen(path.c_str(), "rb") : nullptr;
-    int64_t size = static_cast<int64_t>(fs::file_size(path, error));
-    if (!file) {  // there is a table, but not for us: show the default, keep theirs
+    if (!t.readable) {  // there is a table, but not for us: show the default, keep theirs
+        std::fprintf(stderr, "tollybrook: cannot read the high scores in %s: %s\n",
+                     score_path.c_str(), std::strerror(t.why));
         scores_unreadable = true;
         use_default_table(highscores);
         return;
     }
-    for (int64_t n = std::min(size / record_size, records_read_at_most); n > 0; n--) {
-        char record[record_size + 1] = {0};
-        if (std::fread(record, 1, record_size, file) != record_size) break;
-        highscores.push_back(record_value(record));
-    }
-    std::fclose(file);
-    // Only ten go back to the file: with more, make them the ten best.
-    if (highscores.size() > 10) rank_scores(highscores);
+    highscores = t.scores;
 }
 
 std::string score_record(int value) {
@@ -116,13 +158,55 @@ std::string score_record(int value) {
     return std::string(record, record_size);
 }
 
-// A failed write never costs the scores already saved: see replace_file_safely.
+void game::add_score(int value) {
+    std::lock_guard<std::mutex> lock(scores_guard);
+    highscores.push_back(value);
+    entered_scores.push_back(value);
+}
+
+// Other copies of the game may have saved since this one read the table:
+// under the folder's lock the table on disk is read again and only the
+// scores this run entered are added to it. A failed write never costs the
+// scores already saved: see replace_file_safely.
 void game::save_highscores() {
     if (scores_unreadable || score_path.empty()) return;
-    std::string table;
-    size_t count = std::min<size_t>(highscores.size(), score_table_size);
-    for (size_t i = 0; i < count; i++) table += score_record(highscores[i]);
-    if (replace_file_safely(score_path, table)) return;
+    folder_lock lock(score_path);
+    table_file disk = read_table(score_path);
+    if (disk.there && !disk.readable) {
+        errno = disk.why;
+        tell_save_failure();
+        return;
+    }
+    std::vector<int> table;
+    if (disk.there == table_was_there && disk.scores == scores_as_read) {
+        table = highscores;  // nobody else saved: the table as this run holds it
+    } else if (entered_scores.empty() && disk.there) {
+        table = disk.scores;  // another copy saved, this one has nothing to add
+    } else {
+        if (disk.there)
+            table = disk.scores;
+        else
+            use_default_table(table);
+        table.insert(table.end(), entered_scores.begin(), entered_scores.end());
+        rank_scores(table);
+    }
+    std::string bytes = table_bytes(table);
+    if (!disk.there || bytes != disk.bytes || disk.size != static_cast<int64_t>(bytes.size())) {
+        if (!replace_file_safely(score_path, bytes)) {
+            tell_save_failure();
+            return;
+        }
+    }
+    save_failed = false;
+    highscores = table;  // all of them: the screen shows the ten best
+    if (table.size() > static_cast<size_t>(score_table_size)) table.resize(score_table_size);
+    scores_as_read = table;
+    table_was_there = true;
+    entered_scores.clear();
+}
+
+void game::tell_save_failure() {
+    save_failed = true;
     if (!save_failure_told)
         std::fprintf(stderr, "tollybrook: cannot save the high scores to %s: %s\n",
                      score_path.c_str(), std::strerror(errno));
@@ -135,12 +219,15 @@ void game::show_highscores() {
     {
         std::lock_guard<std::mutex> lock(scores_guard);
         rank_scores(highscores);
+        // The new score is safe even if the game never ends cleanly; the
+        // screen shows the table merged with what other copies saved.
+        save_highscores();
     }
-    save_highscores();  // the new score is safe even if the game never ends cleanly
     while (!should_stop()) {
         wait_for_tick();
         poll_mouse();
         draw_score(bDraw, &highscores, score);
+        if (save_failed) draw_notice(bDraw, "This score could not be saved");
         if (key[KEY_ENTER]) break;
         gfx_update();
     }

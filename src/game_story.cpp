@@ -168,9 +168,7 @@ void game::carry_out(int action) {
             place_magnets();
             break;
         case enter_score: {
-            std::unique_lock<std::mutex> lock(scores_guard);
-            highscores.push_back(score);
-            lock.unlock();
+            add_score(score);
             show_highscores();
             break;
         }

@@ -19,6 +19,9 @@ int parse_command_line(int argc, char** argv, launch_choices& choices);
 void settle_choices(launch_choices& choices);
 // The remembered-choices file: $XDG_CONFIG_HOME/tollybrook/tollybrook.cfg.
 std::string choices_file_path();
+// The choices file's `text` with `key = value` in its [tollybrook] section,
+// replacing the key's line or adding one; every other line kept.
+std::string with_choice(const std::string& text, const std::string& key, int value);
 
 int setup(launch_choices choices = {});
 void cleanup();

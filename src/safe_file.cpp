@@ -3,14 +3,17 @@
 #include "safe_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <thread>
 
 bool is_folder(const std::string& path) {
     struct stat st;
@@ -138,4 +141,25 @@ bool replace_file_safely(const std::string& path, const std::string& bytes) {
     }
     sync_folder(folder_of(target));
     return true;
+}
+
+// A folder, not a lock file: the lock leaves nothing behind, and a file
+// that is replaced by renaming would take its lock with it.
+folder_lock::folder_lock(const std::string& path, int timeout_ms) {
+    int dir = open(folder_of(link_target(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (flock(dir, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) ||
+            std::chrono::steady_clock::now() >= give_up) {
+            close(dir);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    fd = dir;
+}
+
+folder_lock::~folder_lock() {
+    if (fd >= 0) close(fd);  // closing lets go of the lock
 }

@@ -23,3 +23,20 @@ bool read_whole_file(const std::string& path, std::string* bytes);
 // no new file gets a writable file rewritten in place. False when the file
 // could not be replaced; errno then says why.
 bool replace_file_safely(const std::string& path, const std::string& bytes);
+
+// An exclusive lock on the folder that holds `path` (through links), taken
+// for as long as the object lives: copies of the game that read, merge and
+// replace the same file take turns. It waits at most `timeout_ms`; without
+// the lock (a folder that cannot be opened, a holder that never lets go)
+// held() is false and the caller goes on unguarded.
+class folder_lock {
+public:
+    explicit folder_lock(const std::string& path, int timeout_ms = 2000);
+    ~folder_lock();
+    folder_lock(const folder_lock&) = delete;
+    folder_lock& operator=(const folder_lock&) = delete;
+    bool held() const { return fd >= 0; }
+
+private:
+    int fd = -1;
+};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <allegro.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -47,6 +48,20 @@ TEST(Choices, TheCommandLineWinsAndIsRememberedForNextTime) {
     std::stringstream file;
     file << std::ifstream(choices_file_path()).rdbuf();
     EXPECT_NE(file.str().find("[tollybrook]"), std::string::npos) << file.str();
+
+    // The file is replaced, never rewritten in place, and the lines the game
+    // does not own stay as they were.
+    const std::string others = "# mine\n[other]\nmute = 7\n[tollybrook]\nscale = 2\nmute = 0\n";
+    std::ofstream(choices_file_path()) << others;
+    struct stat before, after;
+    ASSERT_EQ(stat(choices_file_path().c_str(), &before), 0);
+    settled({"--mute"});
+    ASSERT_EQ(stat(choices_file_path().c_str(), &after), 0);
+    EXPECT_NE(before.st_ino, after.st_ino);
+    std::stringstream edited;
+    edited << std::ifstream(choices_file_path()).rdbuf();
+    EXPECT_EQ(edited.str(),
+              "# mine\n[other]\nmute = 7\n[tollybrook]\nscale = 2\nmute = 1\nfullscreen = 0\n");
 
     // Allegro's own configuration is left as it was.
     EXPECT_EQ(get_config_int("tollybrook", "fullscreen", -7), -7);

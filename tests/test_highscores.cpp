@@ -5,7 +5,9 @@
 #include <allegro.h>
 #include <dirent.h>
 #include <sys/resource.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -237,6 +239,57 @@ TEST_F(HiDat, AFailedWriteKeepsTheOldTableAndSaysSoOnce) {
     EXPECT_TRUE(leftovers().empty());
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
     EXPECT_NE(said.find("cannot save the high scores to " + path()), std::string::npos) << said;
+}
+
+// Copies of the game share one table: each save adds only its own entered
+// scores to what is on disk, and a copy that entered nothing writes nothing.
+TEST_F(HiDat, CopiesOnOneTableLoseNoEnteredScore) {
+    write_file(records({5, 3}));
+    {
+        game idle, player;
+        player.add_score(50);
+        player.save_highscores();  // the score screen's save
+    }  // the player leaves first, then the idle copy, with the table it read
+    // In any order: the table is ranked when the score screen shows it.
+    auto on_disk = [] {
+        Scores s = loaded();
+        std::sort(s.rbegin(), s.rend());
+        return s;
+    };
+    EXPECT_EQ(on_disk(), (Scores{50, 5, 3}));
+
+    // Forked copies, each entering scores or only starting and leaving, at
+    // once: ten entered in all, so every one fits the table.
+    int* next = static_cast<int*>(
+        mmap(nullptr, sizeof(int), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(next, MAP_FAILED);
+    for (int round = 0; round < 15; round++) {
+        write_file("");
+        *next = 100;
+        std::vector<pid_t> copies;
+        for (int c = 0; c < 8; c++) {
+            pid_t pid = fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                for (int run = 0; run < 2; run++) {
+                    game g;
+                    usleep(static_cast<useconds_t>((getpid() * 7 + run * 13) % 3000));
+                    if (c < 5) g.add_score(__atomic_fetch_add(next, 1, __ATOMIC_SEQ_CST));
+                }
+                _exit(0);
+            }
+            copies.push_back(pid);
+        }
+        for (pid_t pid : copies) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            EXPECT_EQ(status, 0);
+        }
+        ASSERT_EQ(on_disk(), (Scores{109, 108, 107, 106, 105, 104, 103, 102, 101, 100}))
+            << "round " << round;
+    }
+    munmap(next, sizeof(int));
+    EXPECT_TRUE(leftovers().empty());
 }
 
 // A link planted where a careless save would put its temporary, and a table
