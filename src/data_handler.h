@@ -54,6 +54,12 @@ std::string user_folder(const char* variable, const char* under_home);
 // executable.
 std::string media_folder();
 
+// True for an installed copy: one whose media come from the install's data
+// folder (reached from its own folder or configured at build time), not
+// from media/ beside it nor from $TOLLYBROOK_DATA. An installed copy writes
+// nothing beside itself.
+bool runs_installed();
+
 // Gives Allegro's MIDI synthesiser the system's patch set, unless the
 // player's own Allegro configuration names one. Call before install_sound.
 void use_system_midi_patches();

@@ -98,6 +98,13 @@ std::string media_folder() {
     return beside;
 }
 
+bool runs_installed() {
+    const char* chosen = std::getenv("TOLLYBROOK_DATA");
+    if (chosen && *chosen) return false;
+    std::string home = executable_folder();
+    return !home.empty() && media_folder() != home + "/media";
+}
+
 char* absolute_path(const char* relative) {
     static const char media_prefix[] = "/media/";
     const size_t prefix_length = sizeof media_prefix - 1;

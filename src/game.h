@@ -121,8 +121,9 @@ private:
     void carry_out(int action);  // a story step's action
 };
 
-// Where the table lives. `beside` (hi.dat beside the program) when the player
-// may write that file or its folder; otherwise hi.dat in
+// Where the table lives. `beside` (hi.dat beside the program) when the
+// program runs from its own folder (not installed) and the player may write
+// that file or its folder; otherwise hi.dat in
 // $XDG_DATA_HOME/tollybrook (~/.local/share/tollybrook), whose folders are
 // made private, started from the table beside the program the first time.
 // Empty, with the reason on stderr, when there is no such place.

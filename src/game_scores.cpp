@@ -57,7 +57,11 @@ int record_value(const char* text) {
 
 std::string choose_score_file(const std::string& beside) {
     if (beside.empty()) return "";
-    if (writable_place(beside)) return beside;
+    // A copy that runs from its own folder (the build folder, a portable
+    // copy) keeps its table beside itself; an installed one never writes
+    // into its install, even for a user who may (root, or the prefix's
+    // owner), and only reads a table left there by an older version.
+    if (!runs_installed() && writable_place(beside)) return beside;
     std::string data = user_folder("XDG_DATA_HOME", ".local/share");
     if (data.empty()) {
         std::fprintf(stderr,

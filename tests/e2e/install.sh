@@ -6,7 +6,10 @@
 # end with status 0 on Escape and leave the table in
 # ~/.local/share/tollybrook/. The prefixes: a plain one, one under a folder
 # named "Jeux vidéo", one whose path is over 300 characters, and the package.
-# DESTDIR must stage the tree without touching the prefix itself.
+# DESTDIR must stage the tree without touching the prefix itself. An
+# installed game writes nothing into its prefix, even for a player who may
+# (the prefix's owner, or root in a root-owned prefix); the portable copy in
+# the build folder keeps its table beside itself.
 #
 #   bash tests/e2e/install.sh BUILD_DIR
 set -u
@@ -29,15 +32,21 @@ a = array.array("H", open(sys.argv[1], "rb").read()[: 4 * 44100 * 4] or b"\0\x80
 print(max(abs(v - 32768) for v in a))' "$1"
 }
 
-# run_installed NAME PROGRAM: one player's run of an installed game.
+# run_installed NAME PROGRAM [as-self]: one player's run of an installed
+# game (by this user instead of nobody with as-self); the prefix must hold
+# exactly what it held before.
 run_installed() {
-    local name=$1 program=$2 home="$work/home-$1" win colours loud table
+    local name=$1 program=$2 home="$work/home-$1" win colours loud table before
+    local prefix=${program%/*/tollybrook}
+    local as=("${player[@]}")
+    [ "${3:-}" = as-self ] && as=()
+    before=$(find "$prefix" | sort)
     mkdir -p "$home"
     printf 'pcm.!default { type file; slave.pcm "null"; file "%s"; format "raw" }\n' \
         "$home/tune.raw" >"$home/.asoundrc"
-    [ "$(id -u)" = 0 ] && chown -R nobody:nogroup "$home"
-    (cd / && exec env -u XDG_DATA_HOME -u TOLLYBROOK_DATA HOME="$home" \
-        "${player[@]}" "$program") >"$work/$name.log" 2>&1 &
+    [ "$(id -u)" = 0 ] && [ ${#as[@]} -gt 0 ] && chown -R nobody:nogroup "$home"
+    (cd / && exec env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u TOLLYBROOK_DATA HOME="$home" \
+        "${as[@]}" "$program") >"$work/$name.log" 2>&1 &
     X_GAME_PID=$!
     win=$(x_wait_window "$X_GAME_PID") || x_fail "$name: no window"
     sleep 2
@@ -54,6 +63,8 @@ run_installed() {
     [ "$(stat -c %a "$home/.local/share/tollybrook")" = 700 ] || x_fail "$name: the score folder is not private"
     grep -q "scores are kept in $table" "$work/$name.log" || x_fail "$name: no word of where the scores are"
     if grep -q "missing" "$work/$name.log"; then x_fail "$name: $(grep missing "$work/$name.log")"; fi
+    [ "$(find "$prefix" | sort)" = "$before" ] ||
+        x_fail "$name: the game wrote into its prefix: $(diff <(echo "$before") <(find "$prefix" | sort) | grep '^>')"
     echo "ok   $name: $colours colours, tune peak $loud, table in \$HOME/.local/share/tollybrook"
 }
 
@@ -73,6 +84,14 @@ for prefix in "$work/plain" "$work/Jeux vidéo" "$long"; do
     chmod -R a-w "$prefix/bin"  # the program's folder is not the player's
 done
 run_installed plain "$work/plain/bin/tollybrook"
+# A prefix the player owns, and may write into.
+cmake --install "$build" --prefix "$work/owned" >/dev/null || x_fail "cmake --install --prefix $work/owned failed"
+[ "$(id -u)" = 0 ] && chown -R nobody:nogroup "$work/owned"
+run_installed owned "$work/owned/bin/tollybrook"
+if [ "$(id -u)" = 0 ]; then  # root, in a prefix root owns
+    cmake --install "$build" --prefix "$work/rooted" >/dev/null || x_fail "cmake --install --prefix $work/rooted failed"
+    run_installed rooted "$work/rooted/bin/tollybrook" as-self
+fi
 run_installed accented "$work/Jeux vidéo/bin/tollybrook"
 run_installed long "$long/bin/tollybrook"
 
@@ -89,4 +108,16 @@ esac
 dpkg-deb -x "$deb" "$work/unpacked"
 chmod -R a-w "$work/unpacked/usr/bin"
 run_installed package "$work/unpacked/usr/bin/tollybrook"
-echo "PASS: installed and packaged games play from / as an unprivileged player"
+# The portable copy, the game as built with media/ beside it, keeps hi.dat there.
+portable="$work/portable"
+x_stage_built_game "$portable" "$build"
+(cd "$portable" && exec env -u TOLLYBROOK_DATA HOME="$work/home-portable" ./tollybrook) \
+    >"$work/portable.log" 2>&1 &
+X_GAME_PID=$!
+x_wait_window "$X_GAME_PID" >/dev/null || x_fail "portable: no window"
+x_hold_key Escape 0.1
+x_wait_exit "$X_GAME_PID" 15 || x_fail "portable: Escape did not end the game"
+[ "$(stat -c %s "$portable/hi.dat" 2>/dev/null)" = 100 ] || x_fail "portable: no hi.dat beside the program"
+[ ! -e "$work/home-portable/.local/share/tollybrook/hi.dat" ] || x_fail "portable: a table in the home folder too"
+echo "ok   portable: hi.dat beside the program"
+echo "PASS: installed and packaged games play from / and write nothing into their prefix"
