@@ -62,11 +62,7 @@ int main(int argc, char** argv) {
         bool score_table = std::strcmp(scene, "score") == 0;
         const std::vector<int> scores = {412, 380, 377, 250, 199, 120, 90, 64, 12, -40};
         if (battle) {
-            g.level = 23;  // nobody comes on their own: the crowd is held here
-            g.reset(23);
-            lay_stock(g);
-            aim_laid_magnets(g);
-            g.mode = mode_battle;
+            hold_crowded_battle(g);
         } else if (std::strcmp(scene, "dialog") == 0) {
             g.mode = mode_dialog;
             g.scene = 0;

@@ -1,4 +1,5 @@
-// The grid the benchmarks and the CPU probe play on.
+// The grid and the crowded battle the benchmarks and the CPU and latency
+// probes play on.
 #pragma once
 #include "game.h"
 
@@ -21,4 +22,14 @@ inline void aim_laid_magnets(game& g) {
     offset attract = magnet_point(0, 5, attract_anchor);
     g.repulse_x = repulse.x, g.repulse_y = repulse.y;
     g.attract_x = attract.x, g.attract_y = attract.y;
+}
+
+// A battle on the laid grid at a level where nobody comes on their own, so
+// the crowd the caller sends in is held there.
+inline void hold_crowded_battle(game& g) {
+    g.level = 23;
+    g.reset(23);
+    lay_stock(g);
+    aim_laid_magnets(g);
+    g.mode = mode_battle;
 }

@@ -62,11 +62,7 @@ int main(int argc, char** argv) {
     {
         game g;
         if (battle) {
-            g.level = 23;  // nobody comes on their own: the crowd is held here
-            g.reset(23);
-            lay_stock(g);
-            aim_laid_magnets(g);
-            g.mode = mode_battle;
+            hold_crowded_battle(g);
         }
         frame_pace pace(seconds);
         auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
