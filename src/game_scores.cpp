@@ -124,7 +124,7 @@ table_file read_table(const std::string& path) {
     }
     std::fclose(file);
     // Only ten go back to the file: with more, make them the ten best.
-    if (t.scores.size() > 10) rank_scores(t.scores);
+    if (t.scores.size() > static_cast<size_t>(score_table_size)) rank_scores(t.scores);
     return t;
 }
 
