@@ -38,3 +38,19 @@ long gfx_send_cost(int w, int h);
 
 // The page-mode flags really in effect (after gfx_start's fallbacks).
 int gfx_mode();
+
+// The window. The game always draws its 640x480 frame; the window shows it
+// at a whole-number scale with sharp pixels, and in fullscreen centred on
+// black at the largest scale the screen holds. The mouse reads in frame
+// pixels at every scale.
+// The scale a window opens at: `requested` when above 0, else the largest
+// whose window fits the desktop with room for a title bar.
+int gfx_window_scale(int requested);
+// Opens the display: full screen or a window at `scale` (see gfx_window_scale).
+int gfx_open(bool fullscreen, int scale);
+// Switches between the window and fullscreen while playing; the next
+// gfx_update sends the whole frame. 0 when done, -1 when the mode could not
+// be had (the display is then as it was).
+int gfx_set_fullscreen(bool on);
+bool gfx_fullscreen();
+int gfx_scale();

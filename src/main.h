@@ -9,6 +9,7 @@
 struct launch_choices {
     int fullscreen = -1;
     int mute = -1;
+    int scale = -1;  // the window's scale; 0 picks the largest that fits the screen
 };
 
 // Reads the command line. Returns -1 to go on and play; otherwise the exit
@@ -22,6 +23,9 @@ std::string choices_file_path();
 // The choices file's `text` with `key = value` in its [tollybrook] section,
 // replacing the key's line or adding one; every other line kept.
 std::string with_choice(const std::string& text, const std::string& key, int value);
+
+// Remembers one choice made while playing (fullscreen, mute) in the choices file.
+void remember_choice(const char* key, int value);
 
 int setup(launch_choices choices = {});
 void cleanup();
