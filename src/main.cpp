@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     int status = parse_command_line(argc, argv, choices);
     if (status >= 0) return status == 0 ? written_out(status) : status;
     setup(choices);
-    run();
+    run(choices.first_start);
     cleanup();
     return 0;
 }
