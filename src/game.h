@@ -146,7 +146,7 @@ bool opens_score_screen(int scene, int step);
 
 // The pause of the build phase and the battle. P or Pause stops the game
 // record where it stands (and the music), the window losing focus stops a
-// battle; any key goes on. The help card pauses the same way; any key or
+// battle; any key goes on. The help card holds the game too; any key or
 // click closes it, and the game stays held until that click's button is let
 // go, so the click does nothing else. A paused tick is no game tick: nothing
 // is drawn from the random numbers and no clock runs, so a paused game

@@ -27,6 +27,7 @@ added_keys take_added_keys(bool sound_key_counts) {
     std::vector<int> others;
     while (keypressed()) {
         int k = readkey();
+        if (k == 0) break;  // no keyboard to read from
         int scancode = k >> 8;
         bool alt_enter = scancode == KEY_ENTER && (key_shifts & KB_ALT_FLAG);
         if (scancode == KEY_F1)

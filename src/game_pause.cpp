@@ -21,9 +21,10 @@ void pause_control::stop() {
     hold_tune(false);
 }
 
+// The card holds the game but not the tune: it is read to music.
 void pause_control::open_help() {
-    if (!paused) start(0);
-    help = true;
+    if (!paused) pause_key = 0;
+    paused = help = true;
 }
 
 // Dialogs and the score table read the keyboard themselves: there P is an
