@@ -25,8 +25,14 @@ static const char usage_line[] =
 // The largest window scale taken: a 640x480 frame at 8 is 5120x3840.
 const int largest_scale = 8;
 
+// A folder as the game resolved it, for the help.
+static const char* shown(const std::string& path) {
+    return path.empty() ? "(none: HOME is not set)" : path.c_str();
+}
+
 static void print_help() {
     std::string path = choices_file_path();
+    std::string data = user_folder("XDG_DATA_HOME", ".local/share");
     std::printf("%s\n", usage_line);
     std::printf(
         "Lay tiles, then drop meteors on the grannies marching on your castle.\n\n"
@@ -40,9 +46,10 @@ static void print_help() {
         "      --version     show the version and exit\n\n"
         "Keys: F1 shows how to play, P or Pause pauses, M turns the sound off or on,\n"
         "F11 or Alt+Enter switches full screen, Escape quits.\n\n"
-        "The screen, scale and sound choices are remembered in\n%s;\n"
-        "the command line wins.\n",
-        largest_scale, path.empty() ? "(no folder for them: HOME is not set)" : path.c_str());
+        "The screen, scale and sound choices are remembered in\n  %s\n"
+        "(the command line wins). The high scores are kept in hi.dat beside the\n"
+        "game when it runs from its own folder, else in\n  %s\n",
+        largest_scale, shown(path), shown(data.empty() ? data : data + "/tollybrook/hi.dat"));
 }
 
 static int usage_error() {
