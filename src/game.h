@@ -122,8 +122,9 @@ private:
 };
 
 // Where the table lives. `beside` (hi.dat beside the program) when the
-// program runs from its own folder (not installed) and the player may write
-// that file or its folder; otherwise hi.dat in
+// program runs from its own folder (not installed) and the player may read
+// and write that file, or make it in its folder; otherwise (a table the
+// player made read-only or may not read is left alone) hi.dat in
 // $XDG_DATA_HOME/tollybrook (~/.local/share/tollybrook), whose folders are
 // made private, started from the table beside the program the first time.
 // Empty, with the reason on stderr, when there is no such place.
