@@ -230,6 +230,7 @@ void run() {
         std::lock_guard<std::mutex> lock(scores_guard);
         running_game = &g;
     }
+    g.enter_test_score();
     pause_control pause;
     while (!should_stop()) {
         wait_for_tick();

@@ -96,6 +96,8 @@ public:
     void show_highscores();
     // A score joins the table (and is added to the file at the next save).
     void add_score(int value);
+    // Tests only: the score $TOLLYBROOK_TEST_SCORE entered and shown at the start.
+    void enter_test_score();
 
 private:
     bool scores_unreadable = false;   // hi.dat exists but could not be read
