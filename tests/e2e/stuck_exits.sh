@@ -20,7 +20,7 @@ x_begin stuck_exits "${1:-build}"
 x_need python3 prlimit setpriv mkfifo truncate
 chmod 755 "$work"  # the case run as nobody reads the game here
 reader=""
-trap '[ -n "$reader" ] && kill "$reader" 2>/dev/null; x_stop_all; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+trap '[ -n "$reader" ] && kill "$reader" 2>/dev/null; x_stop_all; rm -rf "$work"' EXIT
 x_start_server
 failures=0
 started=$SECONDS
