@@ -1,6 +1,6 @@
 // The pieces of the picture: the scenery and laid tiles composed into the
 // cached scene, the sprites' runs, the build phase's grid and palette panel,
-// the dialog box and the pause banner.
+// the dialog box.
 #include <allegro.h>
 
 #include <algorithm>
@@ -136,24 +136,4 @@ void draw_dialog(BITMAP* target, game* g) {
     for (int i = 0; i < 3; i++)
         alfont_textout_aa_ex(target, fonts[0], g->dialog_lines[i], dialog_text.x,
                              top + dialog_text.y + dialog_line_pitch * i, colour(black), -1);
-}
-
-void draw_pause_banner(BITMAP* target) {
-    const char* text = "PAUSED";
-    int cx = target->w / 2, cy = target->h / 2;
-    int half_w = alfont_text_length(fonts[0], text) / 2 + 24, half_h = fh / 2 + 8;
-    rectfill(target, cx - half_w, cy - half_h, cx + half_w, cy + half_h, colour(black));
-    rect(target, cx - half_w, cy - half_h, cx + half_w, cy + half_h, colour(text_red));
-    alfont_textout_centre_aa_ex(target, fonts[0], text, cx, cy - fh / 2, colour(white), -1);
-    // Drawn over the frame after draw(): sent now, repainted from the scene next frame.
-    frame_overdrawn(target, cx - half_w, cy - half_h, 2 * half_w + 1, 2 * half_h + 1);
-}
-
-void draw_notice(BITMAP* target, const char* text) {
-    int cx = target->w / 2, bottom = target->h - 6;
-    int half_w = alfont_text_length(fonts[0], text) / 2 + 12, top = bottom - fh - 8;
-    rectfill(target, cx - half_w, top, cx + half_w, bottom, colour(black));
-    rect(target, cx - half_w, top, cx + half_w, bottom, colour(text_red));
-    alfont_textout_centre_aa_ex(target, fonts[0], text, cx, top + 4, colour(white), -1);
-    frame_overdrawn(target, cx - half_w, top, 2 * half_w + 1, bottom - top + 1);
 }

@@ -70,6 +70,16 @@ std::string absolute_patch_index(const std::string& timidity_index,
                                  const std::string& index_folder);
 
 int load_data();
+// The sound. open_sound installs Allegro's sound drivers (once); start_tune
+// plays the tune from its start, if there is a MIDI driver to play it.
+// set_sound_on turns the tune and the effects off or on at once, opening the
+// sound card first if the game started muted; hold_tune(true) holds the tune
+// while the game is paused, and it plays again when both allow.
+void open_sound();
+void start_tune();
+void set_sound_on(bool on);
+bool sound_on();
+void hold_tune(bool held);
 int unload_data();
 
 // Plays one of the sound effects (sound_shot ... sound_click) once;
@@ -87,6 +97,12 @@ void draw_dialog(BITMAP* target, game* g);
 void draw_build_overlay(BITMAP* target, const game* g);
 // The "PAUSED" banner, centred on the frame already drawn.
 void draw_pause_banner(BITMAP* target);
+// "Sound on" or "Sound off", drawn like the pause banner, above it.
+void draw_sound_note(BITMAP* target, bool on);
+// The help card over the frame: the tiles, how a level goes, the keys.
+void draw_help_card(BITMAP* target);
+// Frees the help card's picture (it is made again when next shown).
+void forget_help_card();
 // One short line over the bottom of the frame (the scene's pixels are
 // repainted next frame), like the pause banner.
 void draw_notice(BITMAP* target, const char* text);

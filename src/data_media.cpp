@@ -216,15 +216,65 @@ int load_data() {
 
     alfont_set_width_percent(fonts[0], text_font_width_percent);
     fh = alfont_get_font_height(fonts[0]);
+    start_tune();
+    return 0;
+}
+
+// ---------------------------------------------------------------- sound on and off
+
+namespace {
+bool sound_wanted = true;   // M turns it off and on
+bool sound_opened = false;  // the sound drivers were installed
+bool tune_held = false;     // the pause holds the tune
+}  // namespace
+
+void open_sound() {
+    if (sound_opened) return;
+    sound_opened = true;
+    use_system_midi_patches();
+    install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
+}
+
+void start_tune() {
     // Without a MIDI driver there is nothing to play it on (and Allegro's
     // player would start a timer that may not exist).
-    if (music && midi_driver && midi_driver->id != MIDI_NONE) play_midi(music, 1);
-    return 0;
+    if (!music || !midi_driver || midi_driver->id == MIDI_NONE) return;
+    play_midi(music, 1);
+    if (tune_held || !sound_wanted) midi_pause();
+}
+
+// The tune plays while the sound is on and no pause holds it.
+static void follow_tune() {
+    if (!sound_opened) return;
+    if (sound_wanted && !tune_held)
+        midi_resume();
+    else
+        midi_pause();
+}
+
+void set_sound_on(bool on) {
+    sound_wanted = on;
+    if (!on) {
+        for (SAMPLE* s : sfx)
+            if (s) stop_sample(s);
+    } else if (!sound_opened) {  // started muted: the sound card is opened now
+        open_sound();
+        start_tune();
+    }
+    follow_tune();
+}
+
+bool sound_on() { return sound_wanted; }
+
+void hold_tune(bool held) {
+    tune_held = held;
+    follow_tune();
 }
 
 // Frees everything and empties the tables, so nothing can use a freed handle.
 int unload_data() {
     invalidate_scene();
+    forget_help_card();
     destroy_midi(music);
     music = nullptr;
     for (SAMPLE*& s : sfx) destroy_sample(std::exchange(s, nullptr));
@@ -238,6 +288,6 @@ int unload_data() {
 void play(int index) {
     if (static_cast<unsigned>(index) >= sound_count) return;
     if (on_play) on_play(index);
-    if (!sfx[index]) return;
+    if (!sfx[index] || !sound_wanted) return;
     play_sample(sfx[index], 120, 127, 1000, 0);
 }

@@ -13,7 +13,7 @@
 
 #include "data_handler.h"
 #include "gfx.h"
-#include "main_flags.h"
+#include "main.h"
 
 std::atomic<int> quit{0};
 
@@ -224,7 +224,43 @@ void game::erase_finished() {
 
 // ---------------------------------------------------------------- main loop
 
-void run() {
+namespace {
+
+// How long the sound note shows after M: about a second.
+const int sound_note_ticks = 60;
+
+// The keys the game adds, once a tick before the rules read the keyboard.
+struct added_key_effects {
+    int sound_note_left = 0;  // ticks the sound note still shows
+
+    void take(const game& g, pause_control& pause) {
+        bool in_play = g.mode == mode_build || g.mode == mode_battle;
+        added_keys k = take_added_keys(in_play || pause.active());
+        if (k.fullscreen && gfx_set_fullscreen(!gfx_fullscreen()) == 0)
+            remember_choice("fullscreen", gfx_fullscreen());
+        if (k.sound) {
+            set_sound_on(!sound_on());
+            remember_choice("mute", !sound_on());
+            sound_note_left = sound_note_ticks;
+        }
+        if (k.help && in_play) pause.open_help();
+    }
+
+    void draw_over(BITMAP* target, const pause_control& pause) {
+        if (pause.help_shown())
+            draw_help_card(target);
+        else if (pause.active())
+            draw_pause_banner(target);
+        if (sound_note_left > 0) {
+            sound_note_left--;
+            draw_sound_note(target, sound_on());
+        }
+    }
+};
+
+}  // namespace
+
+void run(bool help_first) {
     game g;
     {
         std::lock_guard<std::mutex> lock(scores_guard);
@@ -232,12 +268,15 @@ void run() {
     }
     g.enter_test_score();
     pause_control pause;
+    added_key_effects added;
+    if (help_first) pause.open_help();
     while (!should_stop()) {
         wait_for_tick();
         poll_mouse();
+        added.take(g, pause);
         if (!pause.hold(g)) g.update();
         draw(bDraw, &g);
-        if (pause.active()) draw_pause_banner(bDraw);
+        added.draw_over(bDraw, pause);
         gfx_update();
     }
     std::lock_guard<std::mutex> lock(scores_guard);

@@ -149,22 +149,41 @@ bool opens_score_screen(int scene, int step);
 
 // The pause of the build phase and the battle. P or Pause stops the game
 // record where it stands (and the music), the window losing focus stops a
-// battle; any key goes on. A paused tick is no game tick: nothing is drawn
-// from the random numbers and no clock runs, so a paused game resumes
-// exactly where it stood.
+// battle; any key goes on. The help card holds the game too; any key or
+// click closes it, and the game stays held until that click's button is let
+// go, so the click does nothing else. A paused tick is no game tick: nothing
+// is drawn from the random numbers and no clock runs, so a paused game
+// resumes exactly where it stood.
 class pause_control {
 public:
     // Called once a tick before the update; true when the record must not be
     // stepped in this tick.
     bool hold(const game& g);
     bool active() const { return paused; }
+    // Shows the help card (in the build phase or the battle, or at the start).
+    void open_help();
+    bool help_shown() const { return paused && help; }
 
 private:
     bool paused = false;
-    int pause_key = 0;  // the key that paused, until it is let go
+    bool help = false;
+    int pause_key = 0;         // the key that paused, until it is let go
+    bool button_held = false;  // the left button was down at the last tick
+    bool awaits_release = false;  // a click closed the card: held until it is let go
     void start(int scancode);
     void stop();
 };
+
+// The keys the game adds, taken out of the keyboard buffer once a tick
+// (each counts once when it goes down; every other key stays for the rules
+// to read). M is taken only when `sound_key_counts` (in the build phase, the
+// battle and the pause: in the story M is an answer).
+struct added_keys {
+    bool help = false;        // F1
+    bool sound = false;       // M
+    bool fullscreen = false;  // F11 or Alt+Enter
+};
+added_keys take_added_keys(bool sound_key_counts);
 
 // The score table may be saved from another thread when the display is lost
 // (see save_running_game_scores): its changes and that save take turns.
@@ -173,8 +192,9 @@ extern std::mutex scores_guard;
 // Set to 1 when the story ends the game; the main loop and the score screen stop.
 extern std::atomic<int> quit;
 
-// The main loop: one game, 60 ticks a second, until the player leaves.
-void run();
+// The main loop: one game, 60 ticks a second, until the player leaves;
+// `help_first` opens it on the help card (the player's very first start).
+void run(bool help_first = false);
 
 // Saves the table of the game run() is playing, if any, from any thread:
 // for a shutdown that cannot go back through the main loop.

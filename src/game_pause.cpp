@@ -1,19 +1,30 @@
-// The pause of the build phase and the battle: P or Pause, or the window
-// losing focus in a battle, holds the game record where it stands.
+// The pause of the build phase and the battle: P or Pause, the window
+// losing focus in a battle, or the help card holds the game record where it
+// stands.
 #include <allegro.h>
 
+#include <utility>
+
+#include "data_handler.h"
 #include "game.h"
 #include "main_flags.h"
 
 void pause_control::start(int scancode) {
     paused = true;
     pause_key = scancode;
-    midi_pause();
+    hold_tune(true);
 }
 
 void pause_control::stop() {
     paused = false;
-    midi_resume();
+    help = false;
+    hold_tune(false);
+}
+
+// The card holds the game but not the tune: it is read to music.
+void pause_control::open_help() {
+    if (!paused) pause_key = 0;
+    paused = help = true;
 }
 
 // Dialogs and the score table read the keyboard themselves: there P is an
@@ -21,6 +32,7 @@ void pause_control::stop() {
 // As in the dialogs, which key was pressed is read from key[] at the press.
 bool pause_control::hold(const game& g) {
     bool lost_focus = window_lost_focus.exchange(0) != 0;
+    bool button_was_held = std::exchange(button_held, (mouse_b & 1) != 0);
     if (!paused) {
         if (g.mode != mode_build && g.mode != mode_battle) return false;
         bool pause_pressed = keypressed() && (key[KEY_P] || key[KEY_PAUSE]);
@@ -31,7 +43,15 @@ bool pause_control::hold(const game& g) {
     }
     // The key that paused repeats while held: it cannot resume until let go.
     if (pause_key && !key[pause_key]) pause_key = 0;
-    if (pause_key == 0 && keypressed()) stop();
+    if (help && button_held && !button_was_held) {  // a click closes the card
+        help = false;
+        awaits_release = true;
+    }
+    if (awaits_release) {
+        if (!button_held) awaits_release = false, stop();
+    } else if (pause_key == 0 && keypressed()) {
+        stop();
+    }
     clear_keybuf();
     return paused;
 }

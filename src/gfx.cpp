@@ -193,3 +193,9 @@ int gfx_end() {
     }
     return 0;
 }
+
+// Until the window scales: one window at scale 1, no switching.
+int gfx_window_scale(int requested) { return requested > 0 ? requested : 1; }
+bool gfx_fullscreen() { return false; }
+int gfx_set_fullscreen(bool) { return -1; }
+int gfx_scale() { return 1; }

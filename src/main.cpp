@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     if (status >= 0) return status == 0 ? written_out(status) : status;
     start_shutdown_watchdog();
     setup(choices);
-    run();
+    run(choices.first_start);
     game_finished = 1;
     cleanup();
     return 0;

@@ -10,13 +10,15 @@ struct launch_choices {
     int fullscreen = -1;
     int mute = -1;
     int scale = -1;  // the window's scale; 0 picks the largest that fits the screen
+    bool first_start = false;  // no choices file yet: the player's very first start
 };
 
 // Reads the command line. Returns -1 to go on and play; otherwise the exit
 // status, after printing the help, the version or a usage line.
 int parse_command_line(int argc, char** argv, launch_choices& choices);
 // Fills what the command line left open from the remembered choices and
-// remembers what it said. Allegro must be started.
+// remembers what it said (and everything, at the very first start, which
+// makes the file). Allegro must be started.
 void settle_choices(launch_choices& choices);
 // The remembered-choices file: $XDG_CONFIG_HOME/tollybrook/tollybrook.cfg.
 std::string choices_file_path();
@@ -27,7 +29,9 @@ std::string with_choice(const std::string& text, const std::string& key, int val
 // Remembers one choice made while playing (fullscreen, mute) in the choices file.
 void remember_choice(const char* key, int value);
 
-int setup(launch_choices choices = {});
+// Starts Allegro, the window and the media; settles `choices` on the way.
+int setup(launch_choices& choices);
+int setup();
 void cleanup();
 
 // Raised by main once the game's loop has returned.

@@ -2,11 +2,13 @@
 // at launch, and what earlier launches asked for.
 #include <allegro.h>
 #include <fcntl.h>
+#include <getopt.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -17,48 +19,84 @@
 // ---------------------------------------------------------------- command line
 
 static const char usage_line[] =
-    "usage: tollybrook [-w|--windowed] [-f|--fullscreen] [--mute|--sound]\n"
-    "       tollybrook --help | --version\n";
+    "usage: tollybrook [-w|--windowed] [-f|--fullscreen] [--scale N] [--mute|--sound]\n"
+    "       tollybrook -h|--help | --version\n";
+
+// The largest window scale taken: a 640x480 frame at 8 is 5120x3840.
+const int largest_scale = 8;
+
+// A folder as the game resolved it, for the help.
+static const char* shown(const std::string& path) {
+    return path.empty() ? "(none: HOME is not set)" : path.c_str();
+}
 
 static void print_help() {
+    std::string path = choices_file_path();
+    std::string data = user_folder("XDG_DATA_HOME", ".local/share");
     std::printf("%s\n", usage_line);
     std::printf(
         "Lay tiles, then drop meteors on the grannies marching on your castle.\n\n"
-        "  -w, --windowed    play in a 640x480 window (the default)\n"
-        "  -f, --fullscreen  play full screen where the system allows it,\n"
-        "                    else in the window\n"
+        "  -w, --windowed    play in a window (the default)\n"
+        "  -f, --fullscreen  play full screen\n"
+        "      --scale N     show the 640x480 game N times as large (1 to %d);\n"
+        "                    0, the default, picks the largest that fits the screen\n"
         "      --mute        play without sound\n"
         "      --sound       play with sound again after --mute\n"
-        "      --help        show this help and exit\n"
+        "  -h, --help        show this help and exit\n"
         "      --version     show the version and exit\n\n"
-        "The screen mode and the sound choice are remembered in\n"
-        "$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg; the command line wins.\n"
-        "Keys: P or Pause pauses the build phase and the battle, Escape quits.\n");
+        "Keys: F1 shows how to play, P or Pause pauses, M turns the sound off or on,\n"
+        "F11 or Alt+Enter switches full screen, Escape quits.\n\n"
+        "The screen, scale and sound choices are remembered in\n  %s\n"
+        "(the command line wins). The high scores are kept in hi.dat beside the\n"
+        "game when it runs from its own folder, else in\n  %s\n",
+        largest_scale, shown(path), shown(data.empty() ? data : data + "/tollybrook/hi.dat"));
+}
+
+static int usage_error() {
+    std::fputs(usage_line, stderr);
+    return 2;
+}
+
+// A whole number from 0 to largest_scale, else -1.
+static int scale_from(const char* text) {
+    char* end = nullptr;
+    errno = 0;
+    long n = std::strtol(text, &end, 10);
+    if (errno || end == text || *end || n < 0 || n > largest_scale) return -1;
+    return static_cast<int>(n);
 }
 
 int parse_command_line(int argc, char** argv, launch_choices& choices) {
-    for (int i = 1; i < argc; i++) {
-        const char* arg = argv[i];
-        if (!std::strcmp(arg, "--help")) {
-            print_help();
-            return 0;
+    enum { opt_mute = 256, opt_sound, opt_scale, opt_version };
+    static const option long_options[] = {
+        {"windowed", no_argument, nullptr, 'w'},      {"fullscreen", no_argument, nullptr, 'f'},
+        {"scale", required_argument, nullptr, opt_scale}, {"mute", no_argument, nullptr, opt_mute},
+        {"sound", no_argument, nullptr, opt_sound},   {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, opt_version}, {nullptr, 0, nullptr, 0}};
+    optind = 0;  // a fresh scan each call (tests parse several command lines)
+    int opt;
+    while ((opt = getopt_long(argc, argv, "+wfh", long_options, nullptr)) != -1) {
+        switch (opt) {
+            case 'h': print_help(); return 0;
+            case opt_version: std::printf("tollybrook %s\n", TOLLYBROOK_VERSION); return 0;
+            case 'w': choices.fullscreen = 0; break;
+            case 'f': choices.fullscreen = 1; break;
+            case opt_mute: choices.mute = 1; break;
+            case opt_sound: choices.mute = 0; break;
+            case opt_scale:
+                choices.scale = scale_from(optarg);
+                if (choices.scale < 0) {
+                    std::fprintf(stderr, "tollybrook: --scale takes a whole number from 0 to %d, not '%s'\n",
+                                 largest_scale, optarg);
+                    return usage_error();
+                }
+                break;
+            default: return usage_error();  // getopt_long said what was wrong
         }
-        if (!std::strcmp(arg, "--version")) {
-            std::printf("tollybrook %s\n", TOLLYBROOK_VERSION);
-            return 0;
-        }
-        if (!std::strcmp(arg, "-w") || !std::strcmp(arg, "--windowed"))
-            choices.fullscreen = 0;
-        else if (!std::strcmp(arg, "-f") || !std::strcmp(arg, "--fullscreen"))
-            choices.fullscreen = 1;
-        else if (!std::strcmp(arg, "--mute"))
-            choices.mute = 1;
-        else if (!std::strcmp(arg, "--sound"))
-            choices.mute = 0;
-        else {
-            std::fprintf(stderr, "tollybrook: unknown option '%s'\n%s", arg, usage_line);
-            return 2;
-        }
+    }
+    if (optind < argc) {
+        std::fprintf(stderr, "tollybrook: unexpected argument '%s'\n", argv[optind]);
+        return usage_error();
     }
     return -1;
 }
@@ -142,28 +180,48 @@ std::string with_choice(const std::string& text, const std::string& key, int val
     return out;
 }
 
+// Replaces the choices file with `text`, saying so on stderr when it fails.
+static void store_choices(const std::string& path, const std::string& text) {
+    make_folders(path.substr(0, path.rfind('/')), 0755);
+    if (!replace_file_safely(path, text))
+        std::fprintf(stderr, "tollybrook: cannot remember the choices in %s: %s\n", path.c_str(),
+                     std::strerror(errno));
+}
+
 // The file is read and written here, never by Allegro's config writer (which
 // truncates it in place): Allegro only parses the text, and the file is
 // replaced as hi.dat is. Allegro's own allegro.cfg is left alone.
 void settle_choices(launch_choices& choices) {
     std::string path = choices_file_path();
-    bool said = choices.fullscreen >= 0 || choices.mute >= 0;
+    bool said = choices.fullscreen >= 0 || choices.mute >= 0 || choices.scale >= 0;
     std::string text;
     bool usable = !path.empty() && read_choices(path, &text);
     if (!usable) text.clear();
+    // No file yet (and room for one): the player's very first start.
+    choices.first_start = usable && access(path.c_str(), F_OK) != 0 && errno == ENOENT;
     push_config_state();
     set_config_data(text.data(), static_cast<int>(text.size()));
     int fullscreen_was = get_config_int("tollybrook", "fullscreen", -1);
     int mute_was = get_config_int("tollybrook", "mute", -1);
+    int scale_was = get_config_int("tollybrook", "scale", -1);
     pop_config_state();
     if (choices.fullscreen < 0) choices.fullscreen = fullscreen_was != -1 && fullscreen_was != 0;
     if (choices.mute < 0) choices.mute = mute_was != -1 && mute_was != 0;
-    if (!said || !usable || (fullscreen_was == choices.fullscreen && mute_was == choices.mute))
-        return;
+    bool scale_said = choices.scale >= 0;
+    if (!scale_said) choices.scale = scale_was >= 0 && scale_was <= largest_scale ? scale_was : 0;
+    if (!usable) return;
+    bool changed = fullscreen_was != choices.fullscreen || mute_was != choices.mute ||
+                   (scale_said && scale_was != choices.scale);
+    if (!choices.first_start && (!said || !changed)) return;
     text = with_choice(text, "fullscreen", choices.fullscreen);
     text = with_choice(text, "mute", choices.mute);
-    make_folders(path.substr(0, path.rfind('/')), 0755);
-    if (!replace_file_safely(path, text))
-        std::fprintf(stderr, "tollybrook: cannot remember the choices in %s: %s\n", path.c_str(),
-                     std::strerror(errno));
+    if (scale_said) text = with_choice(text, "scale", choices.scale);
+    store_choices(path, text);
+}
+
+void remember_choice(const char* key, int value) {
+    std::string path = choices_file_path();
+    std::string text;
+    if (path.empty() || !read_choices(path, &text)) return;
+    store_choices(path, with_choice(text, key, value));
 }

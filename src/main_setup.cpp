@@ -91,7 +91,7 @@ const unsigned long wake_up_slack_ns = 50000;
 // slack would cost a third of the bare loop's CPU again in the battle.
 const unsigned long input_thread_slack_ns = 8000000;
 
-int setup(launch_choices choices) {
+int setup(launch_choices& choices) {
     prctl(PR_SET_TIMERSLACK, input_thread_slack_ns);  // install_allegro makes the input thread
     // Allegro makes its X window as it starts: the icon and the class
     // (the WM_CLASS a dock matches the launcher by) must be set before.
@@ -108,10 +108,11 @@ int setup(launch_choices choices) {
     install_keyboard();
     install_mouse();
     install_timer();
-    if (!choices.mute) {
-        use_system_midi_patches();
-        install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
-    }
+    // Muted, the sound card stays closed until M turns the sound on.
+    if (choices.mute)
+        set_sound_on(false);
+    else
+        open_sound();
     LOCK_VARIABLE(go_on);
     LOCK_FUNCTION(allow_frame);
     install_int_ex(allow_frame, BPS_TO_TIMER(60));
@@ -134,6 +135,11 @@ int setup(launch_choices choices) {
         std::exit(1);
     }
     return 0;
+}
+
+int setup() {
+    launch_choices choices;
+    return setup(choices);
 }
 
 void cleanup() {

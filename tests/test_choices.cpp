@@ -16,8 +16,9 @@ namespace {
 
 launch_choices settled(std::vector<const char*> args) {
     args.insert(args.begin(), "tollybrook");
+    args.push_back(nullptr);
     launch_choices c;
-    EXPECT_EQ(parse_command_line(int(args.size()), const_cast<char**>(args.data()), c), -1);
+    EXPECT_EQ(parse_command_line(int(args.size()) - 1, const_cast<char**>(args.data()), c), -1);
     settle_choices(c);
     return c;
 }
@@ -32,12 +33,20 @@ TEST(Choices, TheCommandLineWinsAndIsRememberedForNextTime) {
     launch_choices first_run = settled({});
     EXPECT_EQ(first_run.fullscreen, 0);
     EXPECT_EQ(first_run.mute, 0);
-    EXPECT_FALSE(exists(choices_file_path().c_str())) << "nothing said, nothing written";
+    EXPECT_EQ(first_run.scale, 0);
+    EXPECT_TRUE(first_run.first_start);
+    EXPECT_TRUE(exists(choices_file_path().c_str())) << "the first start makes the file";
+    EXPECT_FALSE(settled({}).first_start);
 
-    settled({"--fullscreen", "--mute"});
+    settled({"--fullscreen", "--mute", "--scale=3"});
     launch_choices remembered = settled({});
     EXPECT_EQ(remembered.fullscreen, 1);
     EXPECT_EQ(remembered.mute, 1);
+    EXPECT_EQ(remembered.scale, 3);
+    EXPECT_EQ(settled({"--scale", "2"}).scale, 2);
+    remember_choice("mute", 0);  // M while playing
+    EXPECT_EQ(settled({}).mute, 0);
+    remember_choice("mute", 1);
     launch_choices overruled = settled({"-w"});
     EXPECT_EQ(overruled.fullscreen, 0);
     EXPECT_EQ(overruled.mute, 1);
@@ -62,11 +71,33 @@ TEST(Choices, TheCommandLineWinsAndIsRememberedForNextTime) {
     edited << std::ifstream(choices_file_path()).rdbuf();
     EXPECT_EQ(edited.str(),
               "# mine\n[other]\nmute = 7\n[tollybrook]\nscale = 2\nmute = 1\nfullscreen = 0\n");
+    EXPECT_EQ(settled({}).scale, 2);
 
     // Allegro's own configuration is left as it was.
     EXPECT_EQ(get_config_int("tollybrook", "fullscreen", -7), -7);
     unsetenv("XDG_CONFIG_HOME");
     std::system((std::string("rm -rf ") + folder).c_str());
+}
+
+// getopt_long's forms; a missing or bad value is a usage error (status 2).
+TEST(Choices, TheCommandLineIsParsedAsSystemProgramsParseIt) {
+    auto status = [](std::vector<const char*> args) {
+        args.insert(args.begin(), "tollybrook");
+        args.push_back(nullptr);
+        launch_choices c;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        int s = parse_command_line(int(args.size()) - 1, const_cast<char**>(args.data()), c);
+        testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStderr();
+        return s;
+    };
+    EXPECT_EQ(status({"-h"}), 0);
+    EXPECT_EQ(status({"-wf", "--scale=8", "--mute"}), -1);
+    for (auto bad : std::vector<std::vector<const char*>>{
+             {"--scale"}, {"--scale", "9"}, {"--scale=-1"}, {"--scale=2x"}, {"--scal", "2", "x"},
+             {"-q"}, {"stray"}})
+        EXPECT_EQ(status(bad), 2) << bad[0];
 }
 
 }  // namespace

@@ -97,4 +97,51 @@ TEST_F(Pause, DialogsKeepTheirKeysAndOnlyABattlePausesOnFocusLoss) {
     EXPECT_FALSE(pause.active());
 }
 
+// The help card holds the game and the click that closes it lays no tile;
+// a key the game adds counts once however long it is held, and never
+// reaches the story, where M stays an answer.
+TEST_F(Pause, TheHelpCardsClickLaysNoTileAndTheAddedKeysStayOutOfTheStory) {
+    auto tick = [&](int down) {  // one main-loop tick; `down` is held and repeats
+        if (down) {
+            key[down] = 1;
+            simulate_keypress(down << 8);
+        }
+        added_keys k = take_added_keys(g->mode != mode_dialog);
+        if (k.help && g->mode != mode_dialog) pause.open_help();
+        if (!pause.hold(*g)) g->update();
+        return k;
+    };
+    EXPECT_TRUE(tick(KEY_F1).help);
+    EXPECT_FALSE(tick(KEY_F1).help) << "a held key counts once";
+    key[KEY_F1] = 0;
+    EXPECT_TRUE(pause.help_shown());
+    mouse_x = 100, mouse_y = 100, mouse_b = 1;
+    for (int i = 0; i < 5; i++) tick(0);
+    EXPECT_FALSE(pause.help_shown());
+    EXPECT_TRUE(pause.active()) << "held until the button is let go";
+    mouse_b = 0;
+    tick(0);
+    EXPECT_FALSE(pause.active());
+    EXPECT_EQ(g->grid[1][0], bare_ground) << "the closing click laid a tile";
+    mouse_b = 1;
+    tick(0);
+    mouse_b = 0;
+    tick(0);
+    EXPECT_EQ(g->grid[1][0], slow_tile);
+
+    // In the story a key that counts starts the key delay.
+    press_start();
+    ASSERT_EQ(g->mode, mode_dialog);
+    for (int i = 0; i < 5; i++) tick(0);
+    for (int k : {KEY_F1, KEY_F11}) {
+        tick(k);
+        key[k] = 0;
+    }
+    EXPECT_EQ(g->key_delay, 0) << "F1 or F11 reached the story";
+    EXPECT_FALSE(pause.active());
+    EXPECT_FALSE(tick(KEY_M).sound);
+    key[KEY_M] = 0;
+    EXPECT_EQ(g->key_delay, dialog_key_delay) << "M is a key of the story";
+}
+
 }  // namespace

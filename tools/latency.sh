@@ -58,7 +58,7 @@ x_stage_built_game "$work" "$build"
 cp "$build/bench/latency_probe" "$build/bench/latency_scene" "$build/bench/bare_loop" "$work/"
 # The game's remembered choices and score table stay in here.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
-mkdir -p "$HOME"
+mkdir -p "$XDG_CONFIG_HOME/tollybrook" && : >"$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg"  # no first-start help card
 
 # Wide enough for both windows side by side: the probe reads back pixels,
 # which a covered window would not give.

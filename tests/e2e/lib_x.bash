@@ -2,7 +2,8 @@
 # Source it from a test script; it defines functions only.
 #
 #   x_begin NAME BUILD      set build (made absolute) and work (a fresh folder,
-#                           removed with the game and X server at exit)
+#                           removed with the game and X server at exit), and
+#                           XDG_CONFIG_HOME to an options file of the test's own
 #   x_begin_player NAME BUILD  the same, plus artifacts, and the game staged
 #                           with placeholder pictures and the default table
 #   x_player ARGS           the scripted player, with the game's layout
@@ -56,6 +57,11 @@ x_begin() {
     build=$(cd "$2" && pwd) || exit 1
     work=$(mktemp -d "/tmp/tollybrook-$1.XXXXXX")
     trap 'x_stop_all; rm -rf "$work"' EXIT
+    # Choices of the test's own, remembered by no other test; the file is
+    # there, so the help card of a player's very first start stays closed.
+    export XDG_CONFIG_HOME=$work/config
+    mkdir -p "$XDG_CONFIG_HOME/tollybrook"
+    : >"$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg"
 }
 
 x_player() { python3 "$X_LIB_DIR/scripted_player.py" --layout "$build/layout.json" "$@"; }

@@ -44,6 +44,10 @@ bool start_headless(bool with_media, bool with_back_buffer) {
     }
     set_color_depth(16);
     use_standin_screen();
+    // Without a keyboard driver readkey() returns nothing: this one reads no
+    // keys, so readkey() takes what the tests queue with simulate_keypress.
+    static KEYBOARD_DRIVER queued_keys_only = {};
+    keyboard_driver = &queued_keys_only;
     if (with_back_buffer) bDbuf = bDraw = create_bitmap(640, 480);
     if (!with_media) return true;
     alfont_init();
