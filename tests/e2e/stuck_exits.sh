@@ -33,13 +33,16 @@ fail_case() {
 }
 
 # stage NAME: a fresh game folder (placeholder pictures, a five-score hi.dat)
-# and home for the case; sets dir, home and cfg (the options file).
+# and home for the case; sets dir, home and cfg (the options file, there
+# and empty, so that no help card of a very first start opens).
 stage() {
     dir=$work/$1/game home=$work/$1/home
-    cfg=$home/.config/tollybrook/tollybrook.cfg
+    export XDG_CONFIG_HOME=$home/.config
+    cfg=$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg
     x_stage_placeholder_game "$dir" "$build"
     x_table 50 40 30 20 10 >"$dir/hi.dat"
     mkdir -p "$(dirname "$cfg")"
+    : >"$cfg"
 }
 
 # launch NAME [ENV=VALUE...] -- COMMAND...: starts the case's game and waits
@@ -91,7 +94,7 @@ options_case() {
     [ ! -e "$dir/allegro.cfg" ] || { fail_case "$name" "an allegro.cfg appeared beside the program"; return; }
     echo "ok   $name: window after $took s, the file as it was, status 0"
 }
-options_case options-fifo 'mkfifo "$cfg"'
+options_case options-fifo 'rm "$cfg" && mkfifo "$cfg"'
 options_case options-sparse-1g 'truncate -s 1G "$cfg"'
 # Nobody owns the home but not the options folder and its read-only file.
 options_case options-unwritable \
