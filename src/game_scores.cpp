@@ -79,8 +79,8 @@ std::string choose_score_file(const std::string& beside) {
     std::string own = folder + "/hi.dat";
     // A table there that the player may not read is left as it is, and said once.
     if (access(beside.c_str(), F_OK) == 0 && access(beside.c_str(), R_OK) != 0)
-        std::fprintf(stderr, "tollybrook: cannot read the high scores in %s: %s\n",
-                     beside.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "tollybrook: cannot read the high scores in %s: %s\n", beside.c_str(),
+                     std::strerror(errno));
     std::string seed;
     struct stat st;
     if (lstat(own.c_str(), &st) != 0 && read_whole_file(beside, &seed))

@@ -21,9 +21,7 @@ namespace {
 const long shutdown_grace_ms = 3000;
 const long look_every_ms = 50;
 
-bool asked_to_stop() {
-    return stop_signal != 0 || close_button_pressed != 0 || game_finished != 0;
-}
+bool asked_to_stop() { return stop_signal != 0 || close_button_pressed != 0 || game_finished != 0; }
 
 long now_ms() {
     timespec t;

@@ -149,7 +149,8 @@ TEST_F(Media, AFileThatCannotBeOpenedIsRefusedWithTheSystemsReason) {
     for (const media_file& m : media_files)
         EXPECT_NE(said.find(std::string("/") + m.name + ": " + std::strerror(EMFILE) + "; "),
                   std::string::npos)
-            << m.name << " in:\n" << said;
+            << m.name << " in:\n"
+            << said;
     EXPECT_EQ(said.find(": not a"), std::string::npos) << said;
 }
 

@@ -148,8 +148,8 @@ TEST_F(ScoreHome, ATableThePlayerMayNotReadOrWriteIsLeftAloneAndScoresGoHome) {
             testing::internal::CaptureStderr();
             {
                 game g;
-                if (mode == 0 && g.highscores != std::vector<int>{0, 10, 20, 30, 40, 50, 60,
-                                                                  70, 80, 90})
+                if (mode == 0 &&
+                    g.highscores != std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90})
                     return 3;
                 g.add_score(5);
                 g.save_highscores();
