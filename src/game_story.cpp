@@ -206,4 +206,9 @@ void game::dialog_step() {
         if (t.next_step != unchanged) scene_step = t.next_step;
         carry_out(t.action);
     }
+    // The page a key turns to shows in the frame of that key's tick, not one
+    // tick later (the next tick would say the same page again).
+    const dialog_page* next = page_at(scene, scene_step);
+    if (mode == mode_dialog && next && next != page)
+        say(next->portrait, next->lines[0], next->lines[1], next->lines[2]);
 }

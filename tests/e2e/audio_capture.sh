@@ -10,6 +10,8 @@
 #
 #   1. the game as built: before any click, the capture must hold the tune
 #      (clearly above silence, and steadily so, not a lone blip);
+#      Then M turns the sound off (the capture falls silent) and on again
+#      (the tune is back), and the choice is remembered;
 #   2. the same game with the tune left out of its media folder: before the
 #      click the capture must be pure silence (so the sound of run 1 came
 #      from the tune), and after the click a short burst must appear: the
@@ -80,7 +82,9 @@ run_game() {
   local dir=$tmp/$name home=$tmp/$name-home raw=$tmp/$name.raw
   make_game_dir "$dir" "$with_tune"
   x_sound_sink "$home" "$raw"
-  HOME=$home "$dir/tollybrook" >"$tmp/$name.out" 2>&1 &
+  # An options file of its own, already there: no first-start help card.
+  mkdir -p "$home/.config/tollybrook" && : >"$home/.config/tollybrook/tollybrook.cfg"
+  HOME=$home XDG_CONFIG_HOME=$home/.config "$dir/tollybrook" >"$tmp/$name.out" 2>&1 &
   game_pid=$!
 
   local wid
@@ -101,6 +105,19 @@ run_game() {
   xdotool mousemove --window "$wid" 300 200
   xdotool mousedown 1; sleep 0.15; xdotool mouseup 1
   sleep 1.5
+  if [ "$with_tune" = 1 ]; then  # M off, then on: the capture's sizes mark each span
+    local marks=$tmp/$name.marks
+    : >"$marks"
+    for _ in off on; do
+      x_hold_key m 0.15
+      sleep 0.8
+      bytes_of "$raw" >>"$marks"
+      sleep 1.2
+      bytes_of "$raw" >>"$marks"
+    done
+    grep -q "mute = 0" "$home/.config/tollybrook/tollybrook.cfg" ||
+      fail "$name: M off and on left $(cat "$home/.config/tollybrook/tollybrook.cfg")"
+  fi
 
   xdotool mousemove --window "$wid" 320 240
   xdotool keydown Escape; sleep 0.2; xdotool keyup Escape
@@ -171,6 +188,14 @@ if start is not None:
     level = rms(before[int(start * 0.25 * RATE):])
     check(level > 400, "tune: RMS %.0f while playing (need > 400; silence is 0)" % level)
 
+# M: silence while the sound is off, the tune again once it is on.
+marks = [int(n) // FRAME for n in open("%s/tune.marks" % tmp).read().split()]
+off, on = mono[marks[0]:marks[1]], mono[marks[2]:marks[3]]
+check(len(off) >= RATE // 2 and max((abs(x) for x in off), default=0) <= 2,
+      "M: %.1f s of silence with the sound off" % (len(off) / RATE))
+check(len(on) >= RATE // 2 and rms(on) > 400,
+      "M: RMS %.0f over %.1f s with the sound on again" % (rms(on), len(on) / RATE))
+
 # Run 2: no tune, so silence until the click, then the click's effect.
 mono, click = load("quiet")
 before, after = mono[:click], mono[click:]
@@ -191,4 +216,4 @@ if failures:
 EOF
 status=$?
 [ $status -eq 0 ] || fail "the capture does not hold the expected sound"
-echo "PASS: the tune plays in the build phase and a click sounds an effect"
+echo "PASS: the tune plays in the build phase, M silences it and brings it back, and a click sounds an effect"

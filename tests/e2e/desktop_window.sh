@@ -15,8 +15,11 @@ x_need python3 xprop import convert rsvg-convert xlogo
 
 
 # 1. The command line, with no display at all.
-out=$(env -u DISPLAY "$build/tollybrook" --help 2>&1) || x_fail "--help: exit status $?"
-grep -q -- "--fullscreen" <<<"$out" || x_fail "--help does not list --fullscreen: $out"
+for help in --help -h; do
+    out=$(env -u DISPLAY XDG_CONFIG_HOME=/tmp/cfg-here "$build/tollybrook" $help 2>&1) || x_fail "$help: exit status $?"
+    grep -q -- "--fullscreen" <<<"$out" || x_fail "$help does not list --fullscreen: $out"
+    grep -q "/tmp/cfg-here/tollybrook/tollybrook.cfg" <<<"$out" || x_fail "$help does not name the choices file: $out"
+done
 out=$(env -u DISPLAY "$build/tollybrook" --version 2>&1) || x_fail "--version: exit status $?"
 [[ "$out" =~ ^tollybrook\ [0-9]+\.[0-9]+ ]] || x_fail "--version says: $out"
 env -u DISPLAY "$build/tollybrook" --no-such-thing >"$work/out" 2>"$work/err"
@@ -24,14 +27,14 @@ status=$?
 [ $status = 2 ] || x_fail "an unknown option: exit status $status, not 2"
 [ ! -s "$work/out" ] && grep -q "^usage: tollybrook" "$work/err" ||
     x_fail "an unknown option: no usage line on standard error: $(cat "$work/out" "$work/err")"
-echo "ok: --help, --version and an unknown option need no display"
+echo "ok: --help, -h, --version and an unknown option need no display"
 
-# 2. The window, muted, with its own config folder.
+# 2. The window, muted, with its own config folder, at the very first start.
 x_start_server
 echo "X server on $DISPLAY"
 x_stage_game "$work/game" "$build"
 [ -e "$build/media" ] && ln -s "$build/media" "$work/game/media"
-export XDG_CONFIG_HOME=$work/config
+rm "$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg"
 "$work/game/tollybrook" --mute >"$work/game.log" 2>&1 &
 X_GAME_PID=$!
 win=$(x_wait_window "$X_GAME_PID") || exit 1
@@ -79,13 +82,50 @@ sys.exit(0 if worst <= 8 else "icon pixels differ by up to %d" % worst)
 PY
 echo "ok: WM_CLASS tollybrook/Tollybrook, the portrait as icon, --mute remembered"
 
-# 3. The battle, and its pause.
+# 3. The help card of the first start, F1 and M; then the battle and its pause.
 shot() { import -window root -crop 640x480+0+0 +repage "$1"; }
 click_at() {
     xdotool mousemove "$1" "$2" mousedown 1
     sleep 0.08
     xdotool mouseup 1
 }
+pixel() { convert "$1" -format "%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]" -crop "1x1+$2+$3" info:; }
+# The card's black, right of its longest line, over the castle's tower.
+card_shown() { shot "$work/card.png"; [ "$(pixel "$work/card.png" 612 250)" = "0,0,0" ]; }
+# Grid cells (1,0) and (3,0) look alike while neither holds a tile (the
+# pointer kept off them).
+cells_alike() {
+    xdotool mousemove 300 470
+    sleep 0.1
+    shot "$work/cells.png"
+    convert "$work/cells.png" -crop 64x64+64+48 +repage "$work/cell1.png"
+    convert "$work/cells.png" -crop 64x64+192+48 +repage "$work/cell3.png"
+    cmp -s "$work/cell1.png" "$work/cell3.png"
+}
+sleep 0.5
+card_shown || x_fail "no help card at the very first start"
+click_at 96 80
+sleep 0.4
+card_shown && x_fail "a click did not close the help card"
+cells_alike || x_fail "the click that closed the help card laid a tile"
+click_at 96 80
+sleep 0.4
+cells_alike && x_fail "a click after the card laid no tile"
+click_at 96 80
+x_hold_key F1
+sleep 0.3
+card_shown || x_fail "F1 showed no help card"
+x_hold_key space
+sleep 0.3
+card_shown && x_fail "a key did not close the help card"
+x_hold_key m
+sleep 0.5
+grep -q "mute = 0" "$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg" || x_fail "M was not remembered"
+x_hold_key m
+sleep 0.5
+grep -q "mute = 1" "$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg" || x_fail "M again was not remembered"
+echo "ok: the help card at the first start and with F1, its click lays no tile; M remembered"
+
 click_at 572 448
 for k in y space space space; do
     sleep 0.3
@@ -101,7 +141,6 @@ sleep 1
 shot "$work/paused2.png"
 cmp -s "$work/paused1.png" "$work/paused2.png" || x_fail "the paused battle still moves"
 # The banner's black box, left of the word: black only while paused.
-pixel() { convert "$1" -format "%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]" -crop "1x1+$2+$3" info:; }
 [ "$(pixel "$work/paused1.png" 268 222)" = "0,0,0" ] || x_fail "no PAUSED banner at the centre"
 [ "$(pixel "$build/screenshots/battle.png" 268 222)" != "0,0,0" ] || x_fail "a banner before the pause"
 x_hold_key space

@@ -44,6 +44,8 @@ run_installed() {
     mkdir -p "$home"
     printf 'pcm.!default { type file; slave.pcm "null"; file "%s"; format "raw" }\n' \
         "$home/tune.raw" >"$home/.asoundrc"
+    # Not the very first start: the help card would cover the art looked at.
+    mkdir -p "$home/.config/tollybrook" && : >"$home/.config/tollybrook/tollybrook.cfg"
     [ "$(id -u)" = 0 ] && [ ${#as[@]} -gt 0 ] && chown -R nobody:nogroup "$home"
     (cd / && exec env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u TOLLYBROOK_DATA HOME="$home" \
         "${as[@]}" "$program") >"$work/$name.log" 2>&1 &
