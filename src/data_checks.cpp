@@ -2,6 +2,7 @@
 // loaders, which trust what they read: the MIDI tune and the BMP pictures.
 #include "data_handler.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -109,7 +110,7 @@ const char* midi_file_fault(const char* path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return "not a regular file";
     FILE* file = std::fopen(path, "rb");
-    if (!file) return "cannot be opened";
+    if (!file) return std::strerror(errno);
     std::vector<unsigned char> bytes(midi_size_limit + 1);
     size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);

@@ -126,5 +126,6 @@ BITMAP* load_checked_bitmap(const char* path);
 // with short variable-length numbers and running status only after a
 // channel event. The text names the first fault found.
 const char* midi_fault(const unsigned char* data, size_t size);
-// The same for a file; a file over 1 MiB is refused unread.
+// The same for a file; a file over 1 MiB is refused unread, and one that
+// cannot be opened gets the system's reason.
 const char* midi_file_fault(const char* path);

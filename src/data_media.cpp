@@ -3,8 +3,10 @@
 // releasing them, and playing the sound effects.
 #include "data_handler.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -86,6 +88,16 @@ bool openable(const char* path, const char* instead) {
     return false;
 }
 
+// The loaders only say that they failed. When the file cannot even be
+// opened (no permission, too many open files), that is the reason to give,
+// not its content: the system's words, or nullptr when it opens.
+const char* open_fault(const char* path) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    close(fd);
+    return nullptr;
+}
+
 // A media file through `load`, or nullptr; a file that is there but cannot
 // be used is refused aloud.
 template <class Media>
@@ -93,7 +105,10 @@ Media* load_media(const char* path, Media* (*load)(const char*), const char* unr
                   const char* instead) {
     if (!openable(path, instead)) return nullptr;
     Media* m = load(path);
-    if (!m) refuse(path, unreadable, instead);
+    if (!m) {
+        const char* why = open_fault(path);
+        refuse(path, why ? why : unreadable, instead);
+    }
     return m;
 }
 
@@ -114,7 +129,8 @@ ALFONT_FONT* load_sized_font(const char* path) {
     if (!openable(path, instead)) return nullptr;
     ALFONT_FONT* f = alfont_load_font(path);
     if (!f) {
-        refuse(path, "not a font FreeType can scale", instead);
+        const char* why = open_fault(path);
+        refuse(path, why ? why : "not a font FreeType can scale", instead);
         return nullptr;
     }
     if (alfont_set_font_size(f, text_font_size) != 0) {
@@ -166,7 +182,12 @@ MIDI* load_tune(const media_file& m) {
         refuse(path, why, "playing no music");
         return nullptr;
     }
-    return load_midi(path);
+    MIDI* tune = load_midi(path);
+    if (!tune) {
+        const char* why = open_fault(path);
+        refuse(path, why ? why : "not a tune Allegro can read", "playing no music");
+    }
+    return tune;
 }
 
 void load_media_file(const media_file& m) {

@@ -266,6 +266,7 @@ void run(bool help_first) {
         std::lock_guard<std::mutex> lock(scores_guard);
         running_game = &g;
     }
+    g.enter_test_score();
     pause_control pause;
     added_key_effects added;
     if (help_first) pause.open_help();

@@ -96,6 +96,8 @@ public:
     void show_highscores();
     // A score joins the table (and is added to the file at the next save).
     void add_score(int value);
+    // Tests only: the score $TOLLYBROOK_TEST_SCORE entered and shown at the start.
+    void enter_test_score();
 
 private:
     bool scores_unreadable = false;   // hi.dat exists but could not be read
@@ -122,8 +124,9 @@ private:
 };
 
 // Where the table lives. `beside` (hi.dat beside the program) when the
-// program runs from its own folder (not installed) and the player may write
-// that file or its folder; otherwise hi.dat in
+// program runs from its own folder (not installed) and the player may read
+// and write that file, or make it in its folder; otherwise (a table the
+// player made read-only or may not read is left alone) hi.dat in
 // $XDG_DATA_HOME/tollybrook (~/.local/share/tollybrook), whose folders are
 // made private, started from the table beside the program the first time.
 // Empty, with the reason on stderr, when there is no such place.

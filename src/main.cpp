@@ -41,8 +41,10 @@ int main(int argc, char** argv) {
     launch_choices choices;
     int status = parse_command_line(argc, argv, choices);
     if (status >= 0) return status == 0 ? written_out(status) : status;
+    start_shutdown_watchdog();
     setup(choices);
     run(choices.first_start);
+    game_finished = 1;
     cleanup();
     return 0;
 }

@@ -33,3 +33,10 @@ void remember_choice(const char* key, int value);
 int setup(launch_choices& choices);
 int setup();
 void cleanup();
+
+// Raised by main once the game's loop has returned.
+extern std::atomic<int> game_finished;
+// A thread that ends the process, status 0 and a line on stderr, when the
+// shutdown has not finished 3 s after a stop signal, the close button or
+// game_finished.
+void start_shutdown_watchdog();

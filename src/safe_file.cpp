@@ -55,7 +55,8 @@ std::string link_target(std::string path) {
 
 bool writable_place(const std::string& path) {
     std::string target = link_target(path);
-    return access(target.c_str(), W_OK) == 0 || access(folder_of(target).c_str(), W_OK) == 0;
+    if (access(target.c_str(), F_OK) == 0) return access(target.c_str(), R_OK | W_OK) == 0;
+    return errno == ENOENT && access(folder_of(target).c_str(), W_OK) == 0;
 }
 
 bool read_whole_file(const std::string& path, std::string* bytes) {

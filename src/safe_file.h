@@ -9,7 +9,9 @@ bool is_folder(const std::string& path);
 bool make_folders(const std::string& path, unsigned mode);
 
 // True when the file at `path` (or, through links, the file it leads to) may
-// be written, or a file may be made in its folder.
+// be read and written, or, when there is none, a file may be made in its
+// folder. A file the player made read-only, or may not read, is not theirs
+// to replace even in a folder they may write.
 bool writable_place(const std::string& path);
 
 // The whole content of the regular file at `path`, appended to `bytes`;

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <allegro.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -125,6 +128,30 @@ TEST_F(Media, TheBuiltMediaLeaveNoPlaceholderWhereAFileExists) {
     EXPECT_NE(music, nullptr);
     for (SAMPLE* s : sfx) EXPECT_NE(s, nullptr);
     EXPECT_EQ(fh, 38);
+}
+
+// Out of file descriptors every file is there but none opens: each one is
+// refused for that reason, not blamed for its content.
+TEST_F(Media, AFileThatCannotBeOpenedIsRefusedWithTheSystemsReason) {
+    if (!is_dir(built_media_folder() + "/")) GTEST_SKIP() << "the media were not built";
+    rlimit before;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &before), 0);
+    testing::internal::CaptureStderr();
+    int lowest_free = open("/dev/null", O_RDONLY);
+    close(lowest_free);
+    rlimit none = before;
+    none.rlim_cur = static_cast<rlim_t>(lowest_free);  // no new descriptor at all
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+    load_built_media();
+    loaded = true;
+    setrlimit(RLIMIT_NOFILE, &before);
+    std::string said = testing::internal::GetCapturedStderr();
+    for (const media_file& m : media_files)
+        EXPECT_NE(said.find(std::string("/") + m.name + ": " + std::strerror(EMFILE) + "; "),
+                  std::string::npos)
+            << m.name << " in:\n"
+            << said;
+    EXPECT_EQ(said.find(": not a"), std::string::npos) << said;
 }
 
 TEST_F(Media, EveryMissingPictureGetsItsTablesPlaceholder) {

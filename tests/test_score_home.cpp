@@ -127,25 +127,49 @@ TEST_F(ScoreHome, AReadOnlyTableMovesToAPrivateFolderStartedFromIt) {
     EXPECT_EQ(mode_of(home + "/.local/share/tollybrook"), 0700u);
 }
 
-// A table the player may not read is neither shown nor overwritten: the
-// default table stands in for this run and theirs is left as it was.
-TEST_F(ScoreHome, AnUnreadableTableIsNeitherShownNorOverwritten) {
+// In a folder the player may write, a table they may not read (mode 000) or
+// made read-only is left as it is: the private table takes the run's
+// scores, and an unreadable one is named once at the start.
+TEST_F(ScoreHome, ATableThePlayerMayNotReadOrWriteIsLeftAloneAndScoresGoHome) {
     if (geteuid() == 0)
         ASSERT_EQ(chown(game_dir.c_str(), nobody, nogroup), 0);
     else
         ASSERT_EQ(chmod(game_dir.c_str(), 0755), 0);
-    put(beside, "their table", false);
-    ASSERT_EQ(chmod(beside.c_str(), 0), 0);
-    int status = as_player([&] {
-        if (chdir(game_dir.c_str()) != 0) return 1;  // headless, the program's folder
-        game g;
-        if (g.highscores != std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90}) return 2;
-        g.highscores = {5};
-        return 0;
-    });
-    EXPECT_EQ(status, 0) << "1: no folder, 2: the unreadable table was not replaced by the default";
-    ASSERT_EQ(chmod(beside.c_str(), 0644), 0);
-    EXPECT_EQ(file_bytes(beside), "their table");
+    const std::string data = home + "/data", own = data + "/tollybrook/hi.dat";
+    for (unsigned mode : {0000u, 0444u}) {
+        std::filesystem::remove(own);
+        put(beside, "their table", false);
+        ASSERT_EQ(chmod(beside.c_str(), mode), 0);
+        struct stat before;
+        ASSERT_EQ(stat(beside.c_str(), &before), 0);
+        int status = as_player([&] {
+            if (chdir(game_dir.c_str()) != 0) return 1;  // headless, the program's folder
+            setenv("XDG_DATA_HOME", data.c_str(), 1);
+            testing::internal::CaptureStderr();
+            {
+                game g;
+                if (mode == 0 &&
+                    g.highscores != std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90})
+                    return 3;
+                g.add_score(5);
+                g.save_highscores();
+            }
+            std::string said = testing::internal::GetCapturedStderr();
+            size_t named = said.find("cannot read the high scores in " + beside);
+            if ((mode == 0) != (named != std::string::npos) ||
+                said.find("cannot read", named + 1) != std::string::npos)
+                return 4;
+            return file_bytes(own).find(score_record(5)) != std::string::npos ? 0 : 5;
+        });
+        EXPECT_EQ(status, 0) << "mode " << mode << ": 1: no folder, 3: not the default table, "
+                             << "4: not named once, 5: not in the private table";
+        struct stat after;
+        ASSERT_EQ(stat(beside.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << "mode " << mode;
+        EXPECT_EQ(after.st_mode & 07777, mode);
+        ASSERT_EQ(chmod(beside.c_str(), 0644), 0);
+        EXPECT_EQ(file_bytes(beside), "their table");
+    }
 }
 
 }  // namespace
