@@ -81,7 +81,8 @@ static int open_display(bool fullscreen) {
 // tick, and one gap in five between frames was over 18 ms (the 99th
 // percentile 20.6 ms, against 17.9 ms for a bare Allegro loop); on time, the
 // game keeps the bare loop's pace. It costs CPU: the crowded battle went
-// from 0.82 to 0.95 of the bare loop's.
+// from 0.82 to 0.95 of the bare loop's, which wait_for_tick wins back in part
+// by relaxing the main thread's slack while the next tick is still far.
 const unsigned long wake_up_slack_ns = 50000;
 // The input thread reads the X input (Allegro does that about every 10 ms
 // whatever the slack) and feeds the sound card, whose buffer Allegro asks to
