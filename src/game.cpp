@@ -236,8 +236,7 @@ struct added_key_effects {
     void take(const game& g, pause_control& pause) {
         bool in_play = g.mode == mode_build || g.mode == mode_battle;
         added_keys k = take_added_keys(in_play || pause.active());
-        if (k.fullscreen && gfx_set_fullscreen(!gfx_fullscreen()) == 0)
-            remember_choice("fullscreen", gfx_fullscreen());
+        if (k.fullscreen) switch_fullscreen();
         if (k.sound) {
             set_sound_on(!sound_on());
             remember_choice("mute", !sound_on());

@@ -184,6 +184,8 @@ struct added_keys {
     bool fullscreen = false;  // F11 or Alt+Enter
 };
 added_keys take_added_keys(bool sound_key_counts);
+// Between the window and fullscreen, remembered for the next start.
+void switch_fullscreen();
 
 // The score table may be saved from another thread when the display is lost
 // (see save_running_game_scores): its changes and that save take turns.

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "game.h"
+#include "gfx.h"
+#include "main.h"
 
 namespace {
 
@@ -45,4 +47,8 @@ added_keys take_added_keys(bool sound_key_counts) {
     for (added_key* k : {&help_key, &sound_key, &fullscreen_key, &enter_key})
         k->was_down = key[k->scancode] != 0;
     return taken;
+}
+
+void switch_fullscreen() {
+    if (gfx_set_fullscreen(!gfx_fullscreen()) == 0) remember_choice("fullscreen", gfx_fullscreen());
 }

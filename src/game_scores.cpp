@@ -238,9 +238,10 @@ void game::show_highscores() {
     while (!should_stop()) {
         wait_for_tick();
         poll_mouse();
+        if (take_added_keys(false).fullscreen) switch_fullscreen();
         draw_score(bDraw, &highscores, score);
         if (save_failed) draw_notice(bDraw, "This score could not be saved");
-        if (key[KEY_ENTER]) break;
+        if (key[KEY_ENTER] && !(key_shifts & KB_ALT_FLAG)) break;  // Alt+Enter is fullscreen
         gfx_update();
     }
 }
