@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -51,6 +52,8 @@ int parse_command_line(int argc, char** argv, launch_choices& choices) {
             choices.fullscreen = 0;
         else if (!std::strcmp(arg, "-f") || !std::strcmp(arg, "--fullscreen"))
             choices.fullscreen = 1;
+        else if (!std::strcmp(arg, "--scale") && i + 1 < argc)
+            choices.scale = std::atoi(argv[++i]);
         else if (!std::strcmp(arg, "--mute"))
             choices.mute = 1;
         else if (!std::strcmp(arg, "--sound"))

@@ -1,0 +1,148 @@
+// What the page manager asks of the X window after each new mode: the
+// _NET_WM_ICON picture task bars read, the window manager's fullscreen
+// state, and the mouse read in frame pixels while the frame is shown scaled
+// or away from the window's corner.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "gfx_parts.h"
+
+#ifdef ALLEGRO_WITH_XWINDOWS
+#include <X11/Xatom.h>
+#include <xalleg.h>
+#include <allegro/internal/aintern.h>
+#include <allegro/platform/aintunix.h>
+
+// The window icon, the XPM picture Allegro gave the window's WM_HINTS.
+extern "C" void* allegro_icon;
+
+namespace {
+
+// Allegro draws into _xwin.window, a child of the window the window manager
+// manages, which carries the title, the class and the icon.
+Window managed_window() { return _xwin.wm_window ? _xwin.wm_window : _xwin.window; }
+
+// An XPM picture as _NET_WM_ICON wants it: width, height, then a 0xAARRGGBB
+// cardinal a pixel, row by row. Empty when the picture does not read.
+std::vector<unsigned long> icon_cardinals(const char* const* xpm) {
+    int w = 0, h = 0, colours = 0, chars = 0;
+    if (!xpm || std::sscanf(xpm[0], "%d %d %d %d", &w, &h, &colours, &chars) != 4 || w <= 0 ||
+        h <= 0 || colours <= 0 || chars <= 0)
+        return {};
+    std::map<std::string, unsigned long> argb;
+    for (int i = 1; i <= colours; i++) {
+        const char* line = xpm[i];
+        const char* value = std::strlen(line) > size_t(chars) ? std::strstr(line + chars, " c ") : nullptr;
+        if (!value) return {};
+        unsigned rgb = 0;
+        bool opaque = std::sscanf(value + 3, " #%6x", &rgb) == 1;
+        argb[std::string(line, chars)] = opaque ? 0xff000000ul | rgb : 0;
+    }
+    std::vector<unsigned long> out = {static_cast<unsigned long>(w), static_cast<unsigned long>(h)};
+    for (int y = 0; y < h; y++) {
+        const char* row = xpm[1 + colours + y];
+        if (std::strlen(row) < size_t(w) * chars) return {};
+        for (int x = 0; x < w; x++) {
+            auto found = argb.find(std::string(row + x * chars, chars));
+            out.push_back(found == argb.end() ? 0 : found->second);
+        }
+    }
+    return out;
+}
+
+void set_icon() {
+    static const std::vector<unsigned long> icon =
+        icon_cardinals(static_cast<const char* const*>(allegro_icon));
+    if (icon.empty()) return;
+    Atom property = XInternAtom(_xwin.display, "_NET_WM_ICON", False);
+    XChangeProperty(_xwin.display, managed_window(), property, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(icon.data()),
+                    static_cast<int>(icon.size()));
+}
+
+// The EWMH request a window sends its window manager to enter or leave fullscreen.
+void ask_fullscreen(bool on) {
+    XEvent e;
+    std::memset(&e, 0, sizeof e);
+    e.xclient.type = ClientMessage;
+    e.xclient.window = managed_window();
+    e.xclient.message_type = XInternAtom(_xwin.display, "_NET_WM_STATE", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = on ? 1 : 0;  // add or remove
+    e.xclient.data.l[1] = static_cast<long>(XInternAtom(_xwin.display, "_NET_WM_STATE_FULLSCREEN", False));
+    e.xclient.data.l[3] = 1;  // asked by the program itself
+    XSendEvent(_xwin.display, DefaultRootWindow(_xwin.display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &e);
+}
+
+// Allegro's X mouse driver hears of the pointer's moves as steps in window
+// pixels through _xwin_mouse_interrupt. Once the frame is shown scaled the
+// game's hook stands in: the driver gets the buttons and the wheel with no
+// step, and the position is read from the pointer itself, in frame pixels.
+void (*allegro_mouse_hook)(int, int, int, int, int) = nullptr;
+int frame_width = 0, frame_height = 0;
+
+// Where the pointer is over the frame; the caller holds Allegro's X lock.
+void read_pointer() {
+    Window root, child;
+    int root_x, root_y, x, y;
+    unsigned int buttons;
+    if (!XQueryPointer(_xwin.display, _xwin.window, &root, &child, &root_x, &root_y, &x, &y,
+                       &buttons))
+        return;
+    _mouse_x = std::clamp((x - view.x) / view.scale, 0, frame_width - 1);
+    _mouse_y = std::clamp((y - view.y) / view.scale, 0, frame_height - 1);
+    if (x < view.x) _mouse_x = 0;  // division rounds towards zero
+    if (y < view.y) _mouse_y = 0;
+}
+
+// Runs on Allegro's input thread, which holds the X lock while it reads the input.
+void mouse_in_frame(int, int, int z, int w, int buttons) {
+    allegro_mouse_hook(0, 0, z, w, buttons);
+    read_pointer();
+    _handle_mouse_input();
+}
+
+}  // namespace
+
+void gfx_x_window_ready(int frame_w, int frame_h, const gfx_view& next) {
+    if (!_xwin.display) {
+        view = next;
+        return;
+    }
+    bool through_view = next.scale != 1 || next.x || next.y;
+    XLOCK();
+    view = next;
+    frame_width = frame_w;
+    frame_height = frame_h;
+    if ((through_view || allegro_mouse_hook) && _xwin_mouse_interrupt &&
+        _xwin_mouse_interrupt != mouse_in_frame) {
+        allegro_mouse_hook = _xwin_mouse_interrupt;
+        _xwin_mouse_interrupt = mouse_in_frame;
+    }
+    set_icon();
+    if (next.fullscreen) ask_fullscreen(true);
+    if (allegro_mouse_hook) read_pointer();
+    XFlush(_xwin.display);
+    XUNLOCK();
+    set_mouse_range(0, 0, frame_w - 1, frame_h - 1);
+}
+
+void gfx_x_leave_fullscreen() {
+    if (!_xwin.display) return;
+    XLOCK();
+    ask_fullscreen(false);
+    XFlush(_xwin.display);
+    XUNLOCK();
+}
+
+#else
+
+void gfx_x_window_ready(int, int, const gfx_view& next) { view = next; }
+void gfx_x_leave_fullscreen() {}
+
+#endif
