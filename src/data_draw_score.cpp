@@ -75,9 +75,9 @@ int panel_texts(panel_text (&out)[panel_rows + 2], BITMAP* target, const std::ve
         t.reach = text_reach(t.left, y, width);
     };
     std::snprintf(out[n].text, sizeof out[n].text, "Scores:");
-    add(target->w / 2, score_title_y, red);
+    add(screen_width / 2, score_title_y, red);
     std::snprintf(out[n].text, sizeof out[n].text, "Press ENTER key to continue...");
-    add(target->w / 2, score_prompt_lines * fh + score_prompt_y, red);
+    add(screen_width / 2, score_prompt_lines * fh + score_prompt_y, red);
     for (size_t i = 0; i < scores->size() && i < panel_rows; i++) {
         int value = (*scores)[i];
         std::snprintf(out[n].text, sizeof out[n].text, "%2d. Evil Creature:   %4d",
