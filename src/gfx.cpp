@@ -35,9 +35,7 @@ static bool iWholeDue = false, iBarsDue = false;
 
 // What changed in the back buffer since the last presented frame, when the
 // frame is tracked (see gfx_track_changes).
-struct changed_rect {
-    int x, y, w, h;
-};
+using changed_rect = gfx_rect;
 static const int max_changed = 64;
 static int iTracked = 0;
 static int iChanged = 0;
@@ -261,14 +259,11 @@ int gfx_update() {
         acquire_screen();
         if (iBarsDue) paint_bars();
         iBarsDue = false;
-        if (iTracked) {
-            for (int i = 0; i < iChanged; i++) {
-                const changed_rect& r = aChanged[i];
-                send_scaled(r.x, r.y, r.w, r.h);
-            }
-        } else {
-            send_scaled(0, 0, iX, iY);
-        }
+        const changed_rect whole{0, 0, iX, iY};
+        const changed_rect* rects = iTracked ? aChanged : &whole;
+        int count = iTracked ? iChanged : 1;
+        if (view.scale == 1 || !gfx_x_send_scaled(bDbuf, rects, count))
+            for (int i = 0; i < count; i++) send_scaled(rects[i].x, rects[i].y, rects[i].w, rects[i].h);
         release_screen();
     } else if (iMode & GFX_PAGE_BACKBUFFER) {
         acquire_screen();

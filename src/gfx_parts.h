@@ -37,3 +37,13 @@ void gfx_lose_display();
 void gfx_x_window_ready(int frame_w, int frame_h, const gfx_view& next);
 // Asks the window manager to take the window out of fullscreen.
 void gfx_x_leave_fullscreen();
+
+// A rectangle of the frame, in frame pixels.
+struct gfx_rect {
+    int x, y, w, h;
+};
+// Sends rectangles of the 16-bit frame to the window at the view's scale,
+// straight into Allegro's XImage: each frame pixel converted once, then
+// widened. False, and nothing sent, where that cannot be done here (another
+// pixel format, no hardware cursor, no X): Allegro's blit does it then.
+bool gfx_x_send_scaled(BITMAP* frame, const gfx_rect* rects, int count);

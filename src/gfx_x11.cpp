@@ -3,6 +3,7 @@
 // state, and the mouse read in frame pixels while the frame is shown scaled
 // or away from the window's corner.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -107,7 +108,84 @@ void mouse_in_frame(int, int, int z, int w, int buttons) {
     _handle_mouse_input();
 }
 
+// Allegro's own conversion of a 16-bit pixel to the window's 32-bit one (the
+// converter its X screen uses), made once for every value.
+const uint32_t* colour_table() {
+    static std::vector<uint32_t> table;
+    static bool made = false;
+    if (!made) {
+        made = true;
+        if (COLORCONV_BLITTER_FUNC* convert = _get_colorconv_blitter(16, 32)) {
+            std::vector<uint16_t> every(65536);
+            for (size_t i = 0; i < every.size(); i++) every[i] = static_cast<uint16_t>(i);
+            table.resize(every.size());
+            GRAPHICS_RECT from = {256, 256, 256 * 2, every.data()};
+            GRAPHICS_RECT to = {256, 256, 256 * 4, table.data()};
+            convert(&from, &to);
+            // Not released: the converter's tables are those the X screen
+            // itself converts with, and releasing them would pull them from
+            // under it.
+        }
+    }
+    return table.empty() ? nullptr : table.data();
+}
+
+// Rows of the frame into the XImage, each pixel a scale x scale square: a row
+// converted and widened once, then copied down.
+template <int scale>
+void widen_into(XImage* image, const BITMAP* frame, const uint32_t* colours, const gfx_rect& r,
+                int s = scale) {
+    const size_t bytes = static_cast<size_t>(r.w) * s * 4;
+    for (int row = r.y; row < r.y + r.h; row++) {
+        const uint16_t* from = reinterpret_cast<const uint16_t*>(frame->line[row]) + r.x;
+        char* first = image->data + static_cast<size_t>(view.y + row * s) * image->bytes_per_line +
+                      static_cast<size_t>(view.x + r.x * s) * 4;
+        uint32_t* to = reinterpret_cast<uint32_t*>(first);
+        for (int i = 0; i < r.w; i++) {
+            uint32_t pixel = colours[from[i]];
+            for (int k = 0; k < s; k++) to[i * s + k] = pixel;
+        }
+        for (int k = 1; k < s; k++) std::memcpy(first + k * image->bytes_per_line, first, bytes);
+    }
+}
+
 }  // namespace
+
+bool gfx_x_send_scaled(BITMAP* frame, const gfx_rect* rects, int count) {
+    XImage* image = _xwin.ximage;
+    // A software cursor would be drawn into Allegro's own copy of the screen,
+    // which this path leaves behind.
+    bool cursor_ok = !_mouse_screen || (gfx_capabilities & GFX_HW_CURSOR);
+    if (!_xwin.display || !image || !cursor_ok || bitmap_color_depth(frame) != 16 ||
+        image->bits_per_pixel != 32 || image->byte_order != LSBFirst || _xwin.scroll_x ||
+        _xwin.scroll_y || !_xwin.visual || _xwin.visual->red_mask != 0xff0000 ||
+        _xwin.visual->green_mask != 0xff00 || _xwin.visual->blue_mask != 0xff ||
+        image->width < view.x + frame->w * view.scale ||
+        image->height < view.y + frame->h * view.scale)
+        return false;
+    const uint32_t* colours = colour_table();
+    if (!colours) return false;
+    XLOCK();
+    for (int i = 0; i < count; i++) {
+        const gfx_rect& r = rects[i];
+        switch (view.scale) {
+            case 2: widen_into<2>(image, frame, colours, r); break;
+            case 3: widen_into<3>(image, frame, colours, r); break;
+            case 4: widen_into<4>(image, frame, colours, r); break;
+            default: widen_into<0>(image, frame, colours, r, view.scale);
+        }
+        const int s = view.scale, x = view.x + r.x * s, y = view.y + r.y * s;
+#ifdef ALLEGRO_XWINDOWS_WITH_SHM
+        if (_xwin.use_shm)
+            XShmPutImage(_xwin.display, _xwin.window, _xwin.gc, image, x, y, x, y, r.w * s, r.h * s,
+                         False);
+        else
+#endif
+            XPutImage(_xwin.display, _xwin.window, _xwin.gc, image, x, y, x, y, r.w * s, r.h * s);
+    }
+    XUNLOCK();
+    return true;
+}
 
 void gfx_x_window_ready(int frame_w, int frame_h, const gfx_view& next) {
     if (!_xwin.display) {
@@ -143,6 +221,7 @@ void gfx_x_leave_fullscreen() {
 #else
 
 void gfx_x_window_ready(int, int, const gfx_view& next) { view = next; }
+bool gfx_x_send_scaled(BITMAP*, const gfx_rect*, int) { return false; }
 void gfx_x_leave_fullscreen() {}
 
 #endif
