@@ -125,7 +125,8 @@ static changed_rect rect_union(const changed_rect& a, const changed_rect& b) {
 
 long gfx_send_cost(int w, int h) {
     const long row_cost = 150;
-    return static_cast<long>(h) * (w + row_cost);
+    const long s = view.scale;
+    return static_cast<long>(h) * s * (w * s + row_cost);
 }
 
 // Two rectangles are sent as one when that costs less than sending them apart.

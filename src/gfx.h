@@ -33,7 +33,9 @@ void gfx_changed(int x, int y, int w, int h);
 // What sending a w x h rectangle to the window costs, counted in pixels
 // converted. Allegro converts a rectangle for the window row by row, and in
 // the window a row costs about as much again as converting 150 pixels: 20x384
-// pixels cost 50 us a frame here, 640x100 pixels 63 us.
+// pixels cost 50 us a frame here, 640x100 pixels 63 us. Scaled, the
+// rectangle costs its window pixels and rows: scale x scale times the pixels,
+// so fewer rectangles are worth joining.
 long gfx_send_cost(int w, int h);
 
 // The page-mode flags really in effect (after gfx_start's fallbacks).

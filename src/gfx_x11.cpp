@@ -130,22 +130,47 @@ const uint32_t* colour_table() {
     return table.empty() ? nullptr : table.data();
 }
 
-// Rows of the frame into the XImage, each pixel a scale x scale square: a row
-// converted and widened once, then copied down.
-template <int scale>
+// The frame as the XImage holds it, at scale 1, so that only the pixels
+// that really changed are written, scale x scale times each: in a crowded
+// battle the changed rectangles hold many more pixels than the walkers
+// moved. Not valid after a new mode or a frame sent some other way.
+std::vector<uint16_t> shown;
+bool shown_valid = false;
+
+// Rows of the frame into the XImage, each changed pixel a scale x scale
+// square; everything when `all`. Pixels are compared four at a time, most
+// of a changed rectangle being as it was.
+template <int fixed_scale>
 void widen_into(XImage* image, const BITMAP* frame, const uint32_t* colours, const gfx_rect& r,
-                int s = scale) {
-    const size_t bytes = static_cast<size_t>(r.w) * s * 4;
+                bool all, int any_scale = 0) {
+    const int s = fixed_scale ? fixed_scale : any_scale;
+    const size_t pitch = image->bytes_per_line;
+    auto put = [&](char* first, int i, uint16_t value) {
+        const uint32_t pixel = colours[value];
+        for (int k = 0; k < s; k++) {
+            uint32_t* to = reinterpret_cast<uint32_t*>(first + k * pitch) + i * s;
+            for (int j = 0; j < s; j++) to[j] = pixel;
+        }
+    };
     for (int row = r.y; row < r.y + r.h; row++) {
         const uint16_t* from = reinterpret_cast<const uint16_t*>(frame->line[row]) + r.x;
-        char* first = image->data + static_cast<size_t>(view.y + row * s) * image->bytes_per_line +
+        uint16_t* seen = shown.data() + static_cast<size_t>(row) * frame->w + r.x;
+        char* first = image->data + static_cast<size_t>(view.y + row * s) * pitch +
                       static_cast<size_t>(view.x + r.x * s) * 4;
-        uint32_t* to = reinterpret_cast<uint32_t*>(first);
-        for (int i = 0; i < r.w; i++) {
-            uint32_t pixel = colours[from[i]];
-            for (int k = 0; k < s; k++) to[i * s + k] = pixel;
+        int i = 0;
+        for (; i + 4 <= r.w; i += 4) {
+            uint64_t now, before;
+            std::memcpy(&now, from + i, sizeof now);
+            std::memcpy(&before, seen + i, sizeof before);
+            if (now == before && !all) continue;
+            std::memcpy(seen + i, &now, sizeof now);
+            for (int q = i; q < i + 4; q++) put(first, q, from[q]);
         }
-        for (int k = 1; k < s; k++) std::memcpy(first + k * image->bytes_per_line, first, bytes);
+        for (; i < r.w; i++)
+            if (all || from[i] != seen[i]) {
+                seen[i] = from[i];
+                put(first, i, from[i]);
+            }
     }
 }
 
@@ -161,18 +186,26 @@ bool gfx_x_send_scaled(BITMAP* frame, const gfx_rect* rects, int count) {
         _xwin.scroll_y || !_xwin.visual || _xwin.visual->red_mask != 0xff0000 ||
         _xwin.visual->green_mask != 0xff00 || _xwin.visual->blue_mask != 0xff ||
         image->width < view.x + frame->w * view.scale ||
-        image->height < view.y + frame->h * view.scale)
+        image->height < view.y + frame->h * view.scale) {
+        shown_valid = false;
         return false;
+    }
     const uint32_t* colours = colour_table();
     if (!colours) return false;
+    const size_t pixels = static_cast<size_t>(frame->w) * frame->h;
+    if (shown.size() != pixels) {
+        shown.assign(pixels, 0);
+        shown_valid = false;
+    }
+    const bool all = !shown_valid;
     XLOCK();
     for (int i = 0; i < count; i++) {
         const gfx_rect& r = rects[i];
         switch (view.scale) {
-            case 2: widen_into<2>(image, frame, colours, r); break;
-            case 3: widen_into<3>(image, frame, colours, r); break;
-            case 4: widen_into<4>(image, frame, colours, r); break;
-            default: widen_into<0>(image, frame, colours, r, view.scale);
+            case 2: widen_into<2>(image, frame, colours, r, all); break;
+            case 3: widen_into<3>(image, frame, colours, r, all); break;
+            case 4: widen_into<4>(image, frame, colours, r, all); break;
+            default: widen_into<0>(image, frame, colours, r, all, view.scale);
         }
         const int s = view.scale, x = view.x + r.x * s, y = view.y + r.y * s;
 #ifdef ALLEGRO_XWINDOWS_WITH_SHM
@@ -184,6 +217,10 @@ bool gfx_x_send_scaled(BITMAP* frame, const gfx_rect* rects, int count) {
             XPutImage(_xwin.display, _xwin.window, _xwin.gc, image, x, y, x, y, r.w * s, r.h * s);
     }
     XUNLOCK();
+    // A whole frame leaves the XImage and the copy alike.
+    if (count == 1 && rects[0].x == 0 && rects[0].y == 0 && rects[0].w == frame->w &&
+        rects[0].h == frame->h)
+        shown_valid = true;
     return true;
 }
 
@@ -195,6 +232,7 @@ void gfx_x_window_ready(int frame_w, int frame_h, const gfx_view& next) {
     bool through_view = next.scale != 1 || next.x || next.y;
     XLOCK();
     view = next;
+    shown_valid = false;  // a new XImage
     frame_width = frame_w;
     frame_height = frame_h;
     if ((through_view || allegro_mouse_hook) && _xwin_mouse_interrupt &&
