@@ -1,6 +1,7 @@
 // What the page manager's files share: how the frame stands on the screen
-// (its scale and where its top left corner is), and the scaled copy of the
-// back buffer that the window is sent from when the scale is above 1.
+// (its scale and where its top left corner is), the scaled copy of the back
+// buffer that Allegro's blit sends from when the XImage cannot be written
+// straight (see gfx_x_send_scaled), and the X window's part.
 #pragma once
 #include <allegro.h>
 
@@ -11,7 +12,7 @@ struct gfx_view {
 };
 extern gfx_view view;
 
-// The back buffer at the view's scale (nullptr at scale 1), made by gfx_start.
+// The back buffer at the view's scale (nullptr at scale 1), made with each mode.
 extern BITMAP* bScaled;
 
 // The scale a window opens at, asked for before gfx_start, and whether it
