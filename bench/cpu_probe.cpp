@@ -9,14 +9,20 @@
 // to the first frame on the screen and, at the end, how many frames a second
 // it kept and the longest time between two frames. Given FRAME, it then saves
 // the back buffer there, says "frame saved" and holds the window still for
-// five seconds, so that a test can compare the window with it. Built beside
+// ten seconds, so that a test can compare the window with it. Built beside
 // the benchmarks; players never get it.
 //
-//   cpu_probe battle|build|dialog|score SECONDS [GRANNIES [FRAME.bmp]]
+//   cpu_probe [-s SCALE] battle|build|dialog|score SECONDS [GRANNIES [FRAME.bmp]]
+//
+// -s shows the frame at SCALE (else at the largest that fits the desktop).
+// SIGUSR1 switches between the window and
+// fullscreen at the next tick, or while the window is held still, and says
+// "fullscreen, scale S" or "window, scale S" once done.
 #include <allegro.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,15 +52,33 @@ void hold_crowd(game& g, size_t crowd, long tick) {
     if (tick % 20 == 0) g.meteors.push_back(meteor(10 + std::rand() % 440, 60 + std::rand() % 370));
 }
 
+volatile std::sig_atomic_t switch_asked = 0;
+void ask_switch(int) { switch_asked = 1; }
+
+void switch_if_asked() {
+    if (!switch_asked) return;
+    switch_asked = 0;
+    if (gfx_set_fullscreen(!gfx_fullscreen()) != 0) std::printf("no switch\n");
+    gfx_update();
+    std::printf("%s, scale %d\n", gfx_fullscreen() ? "fullscreen" : "window", gfx_scale());
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    launch_choices choices;
+    if (argc > 2 && !std::strcmp(argv[1], "-s")) {
+        choices.scale = std::atoi(argv[2]);
+        argc -= 2, argv += 2;
+    }
     if (argc < 3) return 2;
     const char* scene = argv[1];
     double seconds = std::atof(argv[2]);
     size_t crowd = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 200;
     auto started = std::chrono::steady_clock::now();
-    setup();
+    setup(choices);
+    std::signal(SIGUSR1, ask_switch);
     {
         game g;
         lay_stock(g);
@@ -74,6 +98,7 @@ int main(int argc, char** argv) {
         long tick = 0;
         for (; !should_stop() && std::chrono::steady_clock::now() < end; tick++) {
             wait_for_tick();
+            switch_if_asked();
             poll_mouse();
             if (battle) hold_crowd(g, crowd, tick);
             if (score_table && tick > 0) {
@@ -106,7 +131,10 @@ int main(int argc, char** argv) {
             save_bitmap(argv[4], bDbuf, nullptr);
             std::printf("frame saved\n");
             std::fflush(stdout);
-            rest(5000);
+            for (int i = 0; i < 1000; i++) {
+                rest(10);
+                switch_if_asked();
+            }
         }
     }
     cleanup();

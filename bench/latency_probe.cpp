@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
     if (argc < 5) {
         std::fprintf(stderr,
                      "usage: latency_probe build|dialog|battle GAME_WINDOW BARE_WINDOW PRESSES "
-                     "[SEED]\n");
+                     "[SEED [SCALE]]\n");
         return 2;
     }
     std::string scene = argv[1];
@@ -224,6 +224,7 @@ int main(int argc, char** argv) {
     Window bare_window = std::strtoul(argv[3], nullptr, 0);
     int presses = std::atoi(argv[4]);
     unsigned seed = argc > 5 ? std::strtoul(argv[5], nullptr, 0) : std::time(nullptr);
+    int scale = argc > 6 ? std::max(1, std::atoi(argv[6])) : 1;  // the game window's
     if (!(dpy = XOpenDisplay(nullptr))) {
         std::fprintf(stderr, "latency_probe: cannot open the display\n");
         return 2;
@@ -255,6 +256,9 @@ int main(int argc, char** argv) {
     else
         game.press_x = game.watch.x + game.watch.w / 2,
         game.press_y = game.watch.y + game.watch.h / 2;
+    game.watch = {game.watch.x * scale, game.watch.y * scale, game.watch.w * scale,
+                  game.watch.h * scale};
+    game.press_x *= scale, game.press_y *= scale;
     target bare;
     bare.name = "bare";
     bare.window = bare_window;

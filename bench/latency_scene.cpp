@@ -11,7 +11,7 @@
 // frames a second it kept and how far apart it presented them. Built beside the benchmarks; players
 // never get it.
 //
-//   latency_scene dialog|battle SECONDS [GRANNIES]
+//   latency_scene [-s SCALE] dialog|battle SECONDS [GRANNIES]
 #include <allegro.h>
 
 #include <chrono>
@@ -53,12 +53,17 @@ void hold_dialog(game& g) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    launch_choices choices;
+    if (argc > 2 && !std::strcmp(argv[1], "-s")) {  // the window's scale
+        choices.scale = std::atoi(argv[2]);
+        argc -= 2, argv += 2;
+    }
     if (argc < 3) return 2;
     bool battle = std::strcmp(argv[1], "battle") == 0;
     if (!battle && std::strcmp(argv[1], "dialog") != 0) return 2;
     double seconds = std::atof(argv[2]);
     size_t crowd = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 200;
-    setup();
+    setup(choices);
     {
         game g;
         if (battle) {

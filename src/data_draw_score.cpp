@@ -38,7 +38,7 @@ struct panel_text {
 struct score_panel_cache {
     BITMAP* target = nullptr;  // holds the panel as last drawn, untouched since
     int values[panel_rows];
-    int count, current, screen_w, w, h, font_height;
+    int count, current, w, h, font_height;
     ALFONT_FONT* font;
     BITMAP* drawn = nullptr;  // the target after the panel's first drawing
     area fills[3];
@@ -55,7 +55,7 @@ namespace {
 bool same_panel(BITMAP* target, const std::vector<int>* scores, int current) {
     int count = static_cast<int>(std::min<size_t>(scores->size(), panel_rows));
     if (panel.target != target || !panel.drawn || panel.count != count ||
-        panel.current != current || panel.screen_w != SCREEN_W || panel.w != target->w ||
+        panel.current != current || panel.w != target->w ||
         panel.h != target->h || panel.font != fonts[0] || panel.font_height != fh)
         return false;
     return std::equal(scores->begin(), scores->begin() + count, panel.values);
@@ -75,9 +75,9 @@ int panel_texts(panel_text (&out)[panel_rows + 2], BITMAP* target, const std::ve
         t.reach = text_reach(t.left, y, width);
     };
     std::snprintf(out[n].text, sizeof out[n].text, "Scores:");
-    add(SCREEN_W / 2, score_title_y, red);
+    add(screen_width / 2, score_title_y, red);
     std::snprintf(out[n].text, sizeof out[n].text, "Press ENTER key to continue...");
-    add(SCREEN_W / 2, score_prompt_lines * fh + score_prompt_y, red);
+    add(screen_width / 2, score_prompt_lines * fh + score_prompt_y, red);
     for (size_t i = 0; i < scores->size() && i < panel_rows; i++) {
         int value = (*scores)[i];
         std::snprintf(out[n].text, sizeof out[n].text, "%2d. Evil Creature:   %4d",
@@ -134,7 +134,6 @@ void remember_panel(BITMAP* target, const std::vector<int>* scores, int current)
     panel.count = static_cast<int>(std::min<size_t>(scores->size(), panel_rows));
     std::copy(scores->begin(), scores->begin() + panel.count, panel.values);
     panel.current = current;
-    panel.screen_w = SCREEN_W;
     panel.w = target->w;
     panel.h = target->h;
     panel.font = fonts[0];

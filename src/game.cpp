@@ -109,7 +109,7 @@ void game::build_step() {
     if (!new_press()) return;
     play(sound_click);
     int x = mouse_x, y = mouse_y;
-    if (in_palette(x, y, SCREEN_W)) selected = (y - palette_top) / slot_pitch;
+    if (in_palette(x, y, screen_width)) selected = (y - palette_top) / slot_pitch;
     if (in_start_button(x, y)) {
         mode = mode_dialog;
         scene = scene_intro;

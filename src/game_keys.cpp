@@ -9,6 +9,7 @@
 #include "game.h"
 #include "gfx.h"
 #include "main.h"
+#include "main_flags.h"
 
 namespace {
 
@@ -22,9 +23,19 @@ added_key help_key{KEY_F1}, sound_key{KEY_M}, fullscreen_key{KEY_F11}, enter_key
 
 bool newly_pressed(added_key& k) { return !k.was_down; }
 
+// Switching the screen mode takes the focus from the window for a moment
+// (the window manager remaps it): a focus loss in the half second after a
+// switch is the switch's own and must not pause the battle.
+const int switch_focus_ticks = 30;
+int switch_focus_left = 0;
+
 }  // namespace
 
 added_keys take_added_keys(bool sound_key_counts) {
+    if (switch_focus_left > 0) {
+        switch_focus_left--;
+        window_lost_focus = 0;
+    }
     added_keys taken;
     std::vector<int> others;
     while (keypressed()) {
@@ -51,4 +62,6 @@ added_keys take_added_keys(bool sound_key_counts) {
 
 void switch_fullscreen() {
     if (gfx_set_fullscreen(!gfx_fullscreen()) == 0) remember_choice("fullscreen", gfx_fullscreen());
+    window_lost_focus = 0;
+    switch_focus_left = switch_focus_ticks;
 }

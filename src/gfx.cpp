@@ -1,6 +1,14 @@
 // The display page manager: the display mode and its pages, and presenting
-// each finished frame (only its changed parts, when the renderer says which).
+// each finished frame (only its changed parts, when the renderer says which),
+// at the window's scale. Opening the window at a scale and switching to
+// fullscreen are in gfx_window.cpp; the quick way of sending scaled frames,
+// straight into the window's XImage, is in gfx_x11.cpp.
 #include "gfx.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "gfx_parts.h"
 
 #ifdef ALLEGRO_WITH_XWINDOWS
 #include <xalleg.h>
@@ -11,18 +19,24 @@
 BITMAP* bDraw = nullptr;
 BITMAP* vPages[3] = {nullptr, nullptr, nullptr};
 BITMAP* bDbuf = nullptr;
+BITMAP* bScaled = nullptr;
+gfx_view view;
 
 // The mode asked for (page flags less those the card could not give), the
 // page drawn next, and the size and depth the window opens with.
 static int iMode = 0, iPage = 0;
 static int iX = 0, iY = 0, iColours = 0;
 static int iHasSetup = 0, iFatalError = 0;
+// The view gfx_start opens (see gfx_want_view).
+static int iWantScale = 1;
+static bool iWantFullscreen = false;
+// A new mode shows nothing yet: the next frame goes whole, and in
+// fullscreen the bars round it are painted black first.
+static bool iWholeDue = false, iBarsDue = false;
 
 // What changed in the back buffer since the last presented frame, when the
 // frame is tracked (see gfx_track_changes).
-struct changed_rect {
-    int x, y, w, h;
-};
+using changed_rect = gfx_rect;
 static const int max_changed = 64;
 static int iTracked = 0;
 static int iChanged = 0;
@@ -46,13 +60,28 @@ static void make_pages(int count) {
     bDraw = vPages[iPage];
 }
 
+void gfx_want_view(int scale, bool fullscreen) {
+    iWantScale = scale > 1 ? scale : 1;
+    iWantFullscreen = fullscreen;
+}
+
+void gfx_send_all_again() { iWholeDue = iBarsDue = true; }
+
+void gfx_lose_display() {
+    iFatalError = 1;
+    iMode = 0;
+}
+
 int gfx_start() {
     if (!iHasSetup) return -1;
     set_color_depth(iColours);
     int card = (iMode & GFX_PAGE_ANY_DRIVER) ? GFX_AUTODETECT : GFX_AUTODETECT_WINDOWED;
-    if (set_gfx_mode(card, iX, iY, 0, 0) != 0) {
-        iFatalError = 1;
-        iMode = 0;
+    // Only the back buffer alone is shown scaled: video pages are the window's own size.
+    bool scalable = (iMode & GFX_PAGE_BACKBUFFER) && !(iMode & (GFX_PAGE_TRIPLE | GFX_PAGE_FLIP));
+    int scale = scalable ? iWantScale : 1;
+    bool fullscreen = scalable && iWantFullscreen;
+    if (gfx_show(card, iX, iY, scale, fullscreen) != 0) {
+        gfx_lose_display();
         return -1;
     }
     bDraw = screen;
@@ -70,6 +99,13 @@ int gfx_start() {
             bDraw = bDbuf;
         else
             iMode -= 1;  // draw straight into the screen or current page
+    }
+    if (!bDbuf && (view.scale != 1 || view.fullscreen)) {  // nothing to scale from
+        if (gfx_show(card, iX, iY, 1, false) != 0) {
+            gfx_lose_display();
+            return -1;
+        }
+        bDraw = screen;
     }
     return 0;
 }
@@ -90,7 +126,8 @@ static changed_rect rect_union(const changed_rect& a, const changed_rect& b) {
 
 long gfx_send_cost(int w, int h) {
     const long row_cost = 150;
-    return static_cast<long>(h) * (w + row_cost);
+    const long s = view.scale;
+    return static_cast<long>(h) * s * (w * s + row_cost);
 }
 
 // Two rectangles are sent as one when that costs less than sending them apart.
@@ -103,10 +140,11 @@ static bool worth_joining(const changed_rect& a, const changed_rect& b) {
 
 void gfx_changed(int x, int y, int w, int h) {
     if (!iTracked || !screen) return;
+    const BITMAP* frame = bDbuf ? bDbuf : screen;
     if (x < 0) w += x, x = 0;
     if (y < 0) h += y, y = 0;
-    if (x + w > screen->w) w = screen->w - x;
-    if (y + h > screen->h) h = screen->h - y;
+    if (x + w > frame->w) w = frame->w - x;
+    if (y + h > frame->h) h = frame->h - y;
     if (w <= 0 || h <= 0) return;
     changed_rect r{x, y, w, h};
     for (int i = 0; i < iChanged; i++) {
@@ -141,8 +179,64 @@ static void send_frame() {
 #endif
 }
 
+// Copies a rectangle of the back buffer into the scaled buffer, each pixel
+// a square of scale x scale pixels: a row is widened once and copied down.
+template <int scale>
+static void widen_rows(int x, int y, int w, int h, int s = scale) {
+    const size_t bytes = static_cast<size_t>(w) * s * sizeof(uint16_t);
+    for (int row = y; row < y + h; row++) {
+        const uint16_t* from = reinterpret_cast<const uint16_t*>(bDbuf->line[row]) + x;
+        uint16_t* to = reinterpret_cast<uint16_t*>(bScaled->line[row * s]) + x * s;
+        for (int i = 0; i < w; i++)
+            for (int k = 0; k < s; k++) to[i * s + k] = from[i];
+        for (int k = 1; k < s; k++) std::memcpy(bScaled->line[row * s + k] + x * s * 2, to, bytes);
+    }
+}
+
+static void scale_rect(int x, int y, int w, int h) {
+    const int s = view.scale;
+    if (bitmap_color_depth(bDbuf) != 16) {
+        stretch_blit(bDbuf, bScaled, x, y, w, h, x * s, y * s, w * s, h * s);
+        return;
+    }
+    if (s == 2)
+        widen_rows<2>(x, y, w, h);
+    else if (s == 3)
+        widen_rows<3>(x, y, w, h);
+    else if (s == 4)
+        widen_rows<4>(x, y, w, h);
+    else
+        widen_rows<0>(x, y, w, h, s);
+}
+
+// A rectangle of the frame to its place on the screen, scaled.
+static void send_scaled(int x, int y, int w, int h) {
+    const int s = view.scale;
+    if (s == 1) {
+        blit(bDbuf, screen, x, y, view.x + x, view.y + y, w, h);
+        return;
+    }
+    scale_rect(x, y, w, h);
+    blit(bScaled, screen, x * s, y * s, view.x + x * s, view.y + y * s, w * s, h * s);
+}
+
+// The screen round the scaled frame, black.
+static void paint_bars() {
+    int left = view.x, top = view.y;
+    int right = left + iX * view.scale, bottom = top + iY * view.scale;
+    int black = makecol(0, 0, 0);
+    if (top > 0) rectfill(screen, 0, 0, SCREEN_W - 1, top - 1, black);
+    if (bottom < SCREEN_H) rectfill(screen, 0, bottom, SCREEN_W - 1, SCREEN_H - 1, black);
+    if (left > 0) rectfill(screen, 0, top, left - 1, bottom - 1, black);
+    if (right < SCREEN_W) rectfill(screen, right, top, SCREEN_W - 1, bottom - 1, black);
+}
+
 int gfx_update() {
     if (iFatalError) return -1;
+    if (iWholeDue) {
+        iWholeDue = false;
+        end_tracking();
+    }
     if (iMode & GFX_PAGE_TRIPLE) {
         if (iMode & GFX_PAGE_BACKBUFFER) copy_back_buffer_to(vPages[iPage]);
         while (poll_scroll()) {
@@ -163,7 +257,17 @@ int gfx_update() {
         send_frame();
         return 0;
     }
-    if (iMode & GFX_PAGE_BACKBUFFER) {
+    if ((iMode & GFX_PAGE_BACKBUFFER) && (view.scale != 1 || view.x || view.y)) {
+        acquire_screen();
+        if (iBarsDue) paint_bars();
+        iBarsDue = false;
+        const changed_rect whole{0, 0, iX, iY};
+        const changed_rect* rects = iTracked ? aChanged : &whole;
+        int count = iTracked ? iChanged : 1;
+        if (view.scale == 1 || !gfx_x_send_scaled(bDbuf, rects, count))
+            for (int i = 0; i < count; i++) send_scaled(rects[i].x, rects[i].y, rects[i].w, rects[i].h);
+        release_screen();
+    } else if (iMode & GFX_PAGE_BACKBUFFER) {
         acquire_screen();
         if (iTracked) {  // the screen holds the last frame: send what changed
             for (int i = 0; i < iChanged; i++) {
@@ -183,6 +287,8 @@ int gfx_update() {
 int gfx_end() {
     if (iFatalError) return -1;
     if (iMode & GFX_PAGE_BACKBUFFER) destroy_bitmap(bDbuf);
+    if (bScaled) destroy_bitmap(bScaled);
+    bScaled = nullptr;
     if (iMode & GFX_PAGE_FLIP) {
         destroy_bitmap(vPages[0]);
         destroy_bitmap(vPages[1]);
@@ -194,8 +300,3 @@ int gfx_end() {
     return 0;
 }
 
-// Until the window scales: one window at scale 1, no switching.
-int gfx_window_scale(int requested) { return requested > 0 ? requested : 1; }
-bool gfx_fullscreen() { return false; }
-int gfx_set_fullscreen(bool) { return -1; }
-int gfx_scale() { return 1; }

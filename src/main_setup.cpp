@@ -61,15 +61,21 @@ static int display_lost(Display*) {
     std::_Exit(1);
 }
 
-// Opens the display; full screen asks Allegro for any driver, which falls
-// back to the window where no full-screen mode can be had.
-static int open_display(bool fullscreen) {
-    int mode = GFX_PAGE_BACKBUFFER | GFX_PAGE_NONE;
-    gfx_setup(fullscreen ? mode | GFX_PAGE_ANY_DRIVER : mode, screen_width, screen_height, 16);
-    if (gfx_start() == 0) return 0;
-    if (!fullscreen) return -1;
-    gfx_setup(mode, screen_width, screen_height, 16);
-    return gfx_start();
+// Opens the display: fullscreen or the window, at the scale asked for or
+// the largest that fits the desktop.
+static int open_display(const launch_choices& choices) {
+    return gfx_open(choices.fullscreen > 0, gfx_window_scale(choices.scale > 0 ? choices.scale : 0));
+}
+
+// What each new display mode needs set again: the game keeps running when
+// the window loses focus, and the battle pauses then.
+static void window_settings() {
+    set_display_switch_mode(SWITCH_BACKGROUND);
+    set_display_switch_callback(SWITCH_OUT, focus_lost_handler);
+    set_close_button_callback(close_button_handler);
+    set_window_title("Tollybrook");
+    enable_hardware_cursor();
+    show_mouse(screen);
 }
 
 // The game wakes often while it waits: its own rest(1) between tests of the
@@ -119,15 +125,10 @@ int setup(launch_choices& choices) {
     install_int_ex(allow_frame, BPS_TO_TIMER(60));
     set_close_button_callback(close_button_handler);
     XSetIOErrorHandler(display_lost);
-    if (open_display(choices.fullscreen) != 0) give_up("cannot open the 640x480 window");
-    // Keep running when the window loses focus, and let the battle pause.
-    set_display_switch_mode(SWITCH_BACKGROUND);
     LOCK_VARIABLE(window_lost_focus);
     LOCK_FUNCTION(focus_lost_handler);
-    set_display_switch_callback(SWITCH_OUT, focus_lost_handler);
-    set_window_title("Tollybrook");
-    enable_hardware_cursor();
-    show_mouse(screen);
+    gfx_on_new_mode(window_settings);
+    if (open_display(choices) != 0) give_up("cannot open the 640x480 window");
     alfont_init();
     load_data();
     if (!fonts[0]) {

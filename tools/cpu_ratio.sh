@@ -7,9 +7,11 @@
 # the machine weighs on both alike. Scenes: a battle holding 200 grannies
 # with meteors falling, the build phase, a story dialog, the score table.
 # Each round measures SECONDS of CPU time (all threads) after a short
-# warm-up; the last lines give the median ratio per scene.
+# warm-up; the last lines give the median ratio per scene. At SCALE above 1
+# the game shows its frame at that scale (the bare loop stays at 640x480),
+# in a screen large enough for the window.
 #
-#   tools/cpu_ratio.sh [BUILD_DIR] [SECONDS] [ROUNDS]
+#   tools/cpu_ratio.sh [BUILD_DIR] [SECONDS] [ROUNDS] [SCALE]
 #
 # Needs the targets cpu_probe and bare_loop (built with the benchmarks).
 set -u
@@ -17,6 +19,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd) || exit 1
 seconds=${2:-8}
 rounds=${3:-3}
+scale=${4:-1}
+[ "$scale" -gt 1 ] && export X_SCREEN=${X_SCREEN:-$((640 * scale + 100))x$((480 * scale + 100))x24}
 # shellcheck source=../tests/e2e/lib_x.bash
 source "$root/tests/e2e/lib_x.bash"
 for program in cpu_probe bare_loop; do
@@ -31,9 +35,11 @@ stop_probes() {
 }
 trap 'stop_probes; x_stop_all; rm -rf "$work"' EXIT
 cp "$build/bench/cpu_probe" "$build/bench/bare_loop" "$work/"
+# The probe settles the game's choices: in a folder of its own, not the player's.
+export XDG_CONFIG_HOME="$work/config"
 ln -s "$build/media" "$work/media"
 x_start_server
-echo "X server on $DISPLAY; $seconds s a round, $rounds round(s); $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "X server on $DISPLAY; the game at scale $scale; $seconds s a round, $rounds round(s); $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # CPU time of every thread of a process so far, in nanoseconds.
 cpu_ns() {
@@ -45,7 +51,7 @@ results="$work/results"
 measure() {
     local scene=$1 warm=2 game bare g0 b0 g1 b1 t0 t1
     local lifetime=$((seconds + warm + 2))
-    (cd "$work" && exec ./cpu_probe "$scene" "$lifetime" 200) &
+    (cd "$work" && exec ./cpu_probe -s "$scale" "$scene" "$lifetime" 200) &
     game=$!
     (cd "$work" && exec ./bare_loop "$lifetime") &
     bare=$!

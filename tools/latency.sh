@@ -15,7 +15,9 @@
 # moments and prints, per window, mean, median, 90th percentile and maximum in
 # milliseconds. Exits non-zero when a press went unseen or a program failed.
 #
-#   tools/latency.sh [--no-shm] [BUILD_DIR] [PRESSES] [SEED]
+#   tools/latency.sh [--no-shm] [--scale S] [BUILD_DIR] [PRESSES] [SEED]
+#
+# --scale shows the game's frame at scale S (the bare loop stays at 640x480).
 #
 # With MIT-SHM (as a desktop's X server has it) Allegro hands the server a
 # whole frame in a request of a few bytes, which then waits in Xlib's buffer
@@ -29,6 +31,11 @@ server_args=()
 if [ "${1:-}" = --no-shm ]; then
     server_args=(-extension MIT-SHM)
     shift
+fi
+scale=1
+if [ "${1:-}" = --scale ]; then
+    scale=$2
+    shift 2
 fi
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd) || exit 1
@@ -62,12 +69,13 @@ mkdir -p "$XDG_CONFIG_HOME/tollybrook" && : >"$XDG_CONFIG_HOME/tollybrook/tollyb
 
 # Wide enough for both windows side by side: the probe reads back pixels,
 # which a covered window would not give.
-Xvfb -displayfd 3 -screen 0 1300x500x24 -noreset -nolisten tcp "${server_args[@]}" 3>"$work/display" 2>"$work/xvfb.log" &
+screen_w=$((640 * scale + 660)) screen_h=$((480 * scale > 480 ? 480 * scale + 20 : 500))
+Xvfb -displayfd 3 -screen 0 "${screen_w}x${screen_h}x24" -noreset -nolisten tcp "${server_args[@]}" 3>"$work/display" 2>"$work/xvfb.log" &
 server=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 [ -s "$work/display" ] || x_fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(cat "$work/display")"
-echo "X server on $DISPLAY${server_args:+ without MIT-SHM}; $presses presses a window and scene, seed $seed; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "X server on $DISPLAY${server_args:+ without MIT-SHM}; the game at scale $scale; $presses presses a window and scene, seed $seed; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # Prints the id of the visible window called NAME once PID has made it.
 window_of() {
@@ -105,9 +113,9 @@ measure() {
         return
     fi
     xdotool windowmove "$game_window" 0 0
-    xdotool windowmove "$bare_window" 650 0
+    xdotool windowmove "$bare_window" $((640 * scale + 10)) 0
     sleep 1  # the first frames and the moves settle
-    "$work/latency_probe" "$scene" "$game_window" "$bare_window" "$presses" "$seed" >"$work/probe.out" || status=1
+    "$work/latency_probe" "$scene" "$game_window" "$bare_window" "$presses" "$seed" "$scale" >"$work/probe.out" || status=1
     grep -v '^seed' "$work/probe.out"
     kill -0 "$bare" 2>/dev/null || { echo "FAIL: $scene: the bare loop ended early" >&2; status=1; }
     kill -0 "$game" 2>/dev/null || { echo "FAIL: $scene: the game ended early" >&2; status=1; }
@@ -116,8 +124,8 @@ measure() {
     grep -h 'presented' "$work/$scene.log" "$work/bare-$scene.log" | sed "s/^/$scene   /"
 }
 
-measure build ./tollybrook
-measure dialog ./latency_scene dialog 3600
-measure battle ./latency_scene battle 3600 200
+measure build ./tollybrook --scale "$scale"
+measure dialog ./latency_scene -s "$scale" dialog 3600
+measure battle ./latency_scene -s "$scale" battle 3600 200
 echo "load at the end $(cut -d' ' -f1-3 /proc/loadavg)"
 exit $status
