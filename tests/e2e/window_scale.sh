@@ -137,6 +137,23 @@ start_game "1280 960"
 echo "1920x1080: the window opens at 1280x960"
 clicks_land 2
 
+# F11 in the game goes fullscreen, Alt+Enter back; both remembered.
+choices=$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg
+start_game "1280 960"
+switched_to() {  # switched_to GEOMETRY FULLSCREEN
+    for _ in $(seq 50); do
+        xwininfo -id "$win" | grep -q "geometry $1" && grep -q "fullscreen = $2" "$choices" && return 0
+        sleep 0.1
+    done
+    x_fail "not at $1 with fullscreen = $2: $(xwininfo -id "$win" | grep geometry), $(cat "$choices")"
+}
+x_hold_key F11
+switched_to 1920x1080+0+0 1
+x_hold_key alt+Return
+switched_to 1280x960 0
+echo "F11 switches to fullscreen and Alt+Enter back, remembered"
+x_stop_game
+
 (cd "$work" && exec ./cpu_probe battle 3 200 frame.bmp >out.txt 2>/dev/null) &
 X_GAME_PID=$!
 win=$(x_wait_window "$X_GAME_PID") || exit 1
