@@ -80,7 +80,10 @@ for py in range(4, 48, 6):
         worst = max(worst, max(abs(a - b) for a, b in zip(got, want)))
 sys.exit(0 if worst <= 8 else "icon pixels differ by up to %d" % worst)
 PY
-echo "ok: WM_CLASS tollybrook/Tollybrook, the portrait as icon, --mute remembered"
+# Task bars read the icon from _NET_WM_ICON, made from the same picture.
+xprop -id "$win" _NET_WM_ICON | head -1 | grep -q "Icon (48 x 48)" ||
+    x_fail "no 48x48 _NET_WM_ICON: $(xprop -id "$win" _NET_WM_ICON | head -1)"
+echo "ok: WM_CLASS tollybrook/Tollybrook, the portrait as icon (also _NET_WM_ICON), --mute remembered"
 
 # 3. The help card of the first start, F1 and M; then the battle and its pause.
 shot() { import -window root -crop 640x480+0+0 +repage "$1"; }
