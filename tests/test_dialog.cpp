@@ -47,10 +47,11 @@ TEST_F(Dialog, ThePreBattleStoryLeadsIntoTheBattle) {
         {1, 2, " ( press any key and start the battle ) ", KEY_Q},
     };
     for (const page& p : pages) {
+        // Each page shows in the tick of the key that turned to it.
         EXPECT_EQ(g->speaker, p.speaker);
         EXPECT_STREQ(g->dialog_lines[p.line], p.text);
+        idle(5);  // the key delay
         press(p.key);
-        if (g->mode == mode_dialog) idle(5);  // the key delay; the last key starts the battle
     }
     EXPECT_EQ(g->mode, mode_battle);
     EXPECT_EQ(g->scene, scene_intro);
