@@ -95,22 +95,33 @@ click_at() {
 pixel() { convert "$1" -format "%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]" -crop "1x1+$2+$3" info:; }
 # The card's black, right of its longest line, over the castle's tower.
 card_shown() { shot "$work/card.png"; [ "$(pixel "$work/card.png" 612 250)" = "0,0,0" ]; }
+# The card's red border, drawn: not the black of a window still loading.
+card_drawn() {
+    local red
+    for _ in $(seq 100); do
+        shot "$work/card.png"
+        red=$(pixel "$work/card.png" 16 240)
+        [ "${red%%,*}" -gt 150 ] && [ "$(pixel "$work/card.png" 612 250)" = "0,0,0" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
 # Grid cells (1,0) and (3,0) look alike while neither holds a tile (the
 # pointer kept off them).
 cells_alike() {
     xdotool mousemove 300 470
-    sleep 0.1
+    sleep 0.3
     shot "$work/cells.png"
     convert "$work/cells.png" -crop 64x64+64+48 +repage "$work/cell1.png"
     convert "$work/cells.png" -crop 64x64+192+48 +repage "$work/cell3.png"
     cmp -s "$work/cell1.png" "$work/cell3.png"
 }
-sleep 0.5
-card_shown || x_fail "no help card at the very first start"
+card_drawn || x_fail "no help card at the very first start"
 click_at 96 80
 sleep 0.4
 card_shown && x_fail "a click did not close the help card"
-cells_alike || x_fail "the click that closed the help card laid a tile"
+cells_alike || { mkdir -p "$build/e2e-artifacts/desktop"; cp "$work"/cell*.png "$work"/card.png "$build/e2e-artifacts/desktop/";
+    x_fail "the click that closed the help card laid a tile (see $build/e2e-artifacts/desktop)"; }
 click_at 96 80
 sleep 0.4
 cells_alike && x_fail "a click after the card laid no tile"
