@@ -90,12 +90,15 @@ bool openable(const char* path, const char* instead) {
 
 // The loaders only say that they failed. When the file cannot even be
 // opened (no permission, too many open files), that is the reason to give,
-// not its content: the system's words, or nullptr when it opens.
-const char* open_fault(const char* path) {
+// in the system's words; else `unreadable`, what is wrong with its content.
+void refuse_unloaded(const char* path, const char* unreadable, const char* instead) {
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
+    if (fd < 0) {
+        refuse(path, std::strerror(errno), instead);
+        return;
+    }
     close(fd);
-    return nullptr;
+    refuse(path, unreadable, instead);
 }
 
 // A media file through `load`, or nullptr; a file that is there but cannot
@@ -105,10 +108,7 @@ Media* load_media(const char* path, Media* (*load)(const char*), const char* unr
                   const char* instead) {
     if (!openable(path, instead)) return nullptr;
     Media* m = load(path);
-    if (!m) {
-        const char* why = open_fault(path);
-        refuse(path, why ? why : unreadable, instead);
-    }
+    if (!m) refuse_unloaded(path, unreadable, instead);
     return m;
 }
 
@@ -129,8 +129,7 @@ ALFONT_FONT* load_sized_font(const char* path) {
     if (!openable(path, instead)) return nullptr;
     ALFONT_FONT* f = alfont_load_font(path);
     if (!f) {
-        const char* why = open_fault(path);
-        refuse(path, why ? why : "not a font FreeType can scale", instead);
+        refuse_unloaded(path, "not a font FreeType can scale", instead);
         return nullptr;
     }
     if (alfont_set_font_size(f, text_font_size) != 0) {
@@ -183,10 +182,7 @@ MIDI* load_tune(const media_file& m) {
         return nullptr;
     }
     MIDI* tune = load_midi(path);
-    if (!tune) {
-        const char* why = open_fault(path);
-        refuse(path, why ? why : "not a tune Allegro can read", "playing no music");
-    }
+    if (!tune) refuse_unloaded(path, "not a tune Allegro can read", "playing no music");
     return tune;
 }
 

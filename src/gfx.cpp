@@ -299,4 +299,3 @@ int gfx_end() {
     }
     return 0;
 }
-

@@ -98,8 +98,6 @@ void read_pointer() {
         return;
     _mouse_x = std::clamp((x - view.x) / view.scale, 0, frame_width - 1);
     _mouse_y = std::clamp((y - view.y) / view.scale, 0, frame_height - 1);
-    if (x < view.x) _mouse_x = 0;  // division rounds towards zero
-    if (y < view.y) _mouse_y = 0;
 }
 
 // Runs on Allegro's input thread, which holds the X lock while it reads the input.

@@ -123,7 +123,6 @@ int setup(launch_choices& choices) {
     LOCK_VARIABLE(go_on);
     LOCK_FUNCTION(allow_frame);
     install_int_ex(allow_frame, BPS_TO_TIMER(60));
-    set_close_button_callback(close_button_handler);
     XSetIOErrorHandler(display_lost);
     LOCK_VARIABLE(window_lost_focus);
     LOCK_FUNCTION(focus_lost_handler);
