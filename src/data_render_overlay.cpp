@@ -4,7 +4,7 @@
 // covered, so the frame under them is repainted when they go.
 #include <algorithm>
 
-#include "data_draw_parts.h"
+#include "data_render_parts.h"
 #include "data_handler.h"
 
 namespace {

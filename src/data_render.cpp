@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "data_draw_parts.h"
+#include "data_render_parts.h"
 #include "data_handler.h"
 #include "game.h"
 #include "media_files.h"

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "data_draw_parts.h"
+#include "data_render_parts.h"
 #include "data_handler.h"
 #include "game.h"
 #include "gfx.h"

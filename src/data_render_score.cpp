@@ -9,7 +9,7 @@
 #include <iterator>
 #include <vector>
 
-#include "data_draw_parts.h"
+#include "data_render_parts.h"
 #include "data_handler.h"
 #include "gfx.h"
 #include "layout.h"
