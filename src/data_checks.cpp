@@ -1,6 +1,6 @@
 // The checks every untrusted media file passes before it reaches Allegro's
 // loaders, which trust what they read: the MIDI tune and the BMP pictures.
-#include "data_handler.h"
+#include "data_media.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The media tables: loading every picture, sound, the tune and the font
 // once (with placeholders and silence for what is missing or refused),
 // releasing them, and playing the sound effects.
-#include "data_handler.h"
+#include "data_media.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,10 +14,9 @@
 #include <system_error>
 #include <utility>
 
+#include "data_paths.h"
+#include "data_render.h"
 #include "media_files.h"
-
-std::string fname;
-char tmp[64];
 
 BITMAP* bSpecTiles[5];
 BITMAP* bOtTiles[5];

@@ -1,7 +1,7 @@
 // Where things live: the program's own folder, the media folder, the
 // per-user folders, paths beside the executable, and the system's patch set
 // for the MIDI synthesiser.
-#include "data_handler.h"
+#include "data_paths.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -104,6 +104,8 @@ bool runs_installed() {
     std::string home = executable_folder();
     return !home.empty() && media_folder() != home + "/media";
 }
+
+std::string fname;
 
 char* absolute_path(const char* relative) {
     static const char media_prefix[] = "/media/";

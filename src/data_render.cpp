@@ -8,9 +8,10 @@
 #include <cstring>
 
 #include "data_render_parts.h"
-#include "data_handler.h"
 #include "game.h"
 #include "media_files.h"
+
+char tmp[64];
 
 void draw_build_overlay(BITMAP* target, const game* g) {
     int W = target->w, H = target->h;

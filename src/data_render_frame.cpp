@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "data_render_parts.h"
-#include "data_handler.h"
 #include "game.h"
 #include "gfx.h"
 #include "media_files.h"

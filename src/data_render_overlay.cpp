@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "data_render_parts.h"
-#include "data_handler.h"
 
 namespace {
 

@@ -8,8 +8,11 @@
 #include <cstring>
 #include <vector>
 
-#include "data_handler.h"
+#include "data_media.h"
+#include "data_render.h"
 #include "game.h"
+
+extern char tmp[64];  // scratch text for numbers on screen
 
 namespace drawing {
 

@@ -11,7 +11,7 @@
 #include <iterator>
 
 #include "alfont.h"
-#include "data_handler.h"
+#include "data_media.h"
 #include "headless.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "alfont.h"
-#include "data_handler.h"
+#include "data_media.h"
 #include "game.h"
 #include "gfx.h"
 

@@ -13,7 +13,7 @@
 #include <cstdlib>
 
 #include "alfont.h"
-#include "data_handler.h"
+#include "data_media.h"
 #include "game.h"
 #include "gfx.h"
 #include "harness.h"

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "alfont.h"
-#include "data_handler.h"
+#include "data_media.h"
+#include "data_render.h"
 #include "game.h"
 #include "gfx.h"
 #include "harness.h"

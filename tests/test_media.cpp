@@ -21,7 +21,8 @@
 #include <vector>
 
 #include "alfont.h"
-#include "data_handler.h"
+#include "data_media.h"
+#include "data_paths.h"
 #include "harness.h"
 
 namespace {

@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "alfont.h"
-#include "data_handler.h"
+#include "data_media.h"
+#include "data_render.h"
 #include "game_fixture.h"
 
 namespace {
