@@ -1,7 +1,8 @@
 // The numbers of the rules: the stock, the battle's clock, how often
-// grannies come, the shield, the meteors and the story's score changes.
-// The rules, the tests and the scripted player (through layout.json) read
-// them from here; where things stand and how a granny walks is in layout.h.
+// grannies come, how a granny moves, the shield, the meteors and the
+// story's score changes. The rules, the tests and the scripted player
+// (through layout.json) read them from here; where things stand is in
+// layout.h.
 #pragma once
 
 #include "layout.h"
@@ -24,6 +25,22 @@ constexpr int battle_ticks(int level) {
 const int granny_odds = 23;
 const int late_granny_odds = 13;
 const int late_part_of_battle = 4;  // the last 1/4 of the clock
+
+// ---- how a granny moves
+
+// force = magnet_power / (distance^falloff * divisor), nothing this close or closer
+const double magnet_power = 1000;
+const double repulse_falloff = 1.87;
+const double repulse_divisor = 1.15;
+const float repulse_reach_from = 3;
+const double attract_falloff = 1.2;
+const double attract_divisor = 20;
+const float attract_reach_from = 7;
+const double slow_tile_divisor = 2.5;  // the walking speed is divided by this on a slow tile
+const double tile_drift = 0.65;        // pixels an up or down tile moves her each tick
+// An explosion reaches this far each way from a point blast_drop below its centre.
+const int blast_reach = 24;
+const int blast_drop = 5;
 
 // ---- the shield
 

@@ -1,8 +1,8 @@
 // Where the parts of the playfield stand on the 640x480 screen, in screen
-// pixels, and the numbers of how a granny moves over the field. The rules,
-// the drawing, the tests, the benchmarks and the scripted player (through
-// layout.json, written from this file by tests/layout_json.cpp) all read
-// them from here.
+// pixels, and the colours of the drawing. The rules, the drawing, the tests,
+// the benchmarks and the scripted player (through layout.json, written from
+// this file by tests/layout_json.cpp) all read them from here; how a granny
+// moves is a rule, in game_rules.h.
 #pragma once
 
 const int screen_width = 640;
@@ -61,22 +61,6 @@ constexpr offset attract_anchor = {30, 86};
 constexpr offset magnet_point(int column, int row, offset anchor) {
     return {cell_size * column + anchor.x, cell_size * row + anchor.y};
 }
-
-// ---- how a granny moves
-
-// force = magnet_power / (distance^falloff * divisor), nothing this close or closer
-const double magnet_power = 1000;
-const double repulse_falloff = 1.87;
-const double repulse_divisor = 1.15;
-const float repulse_reach_from = 3;
-const double attract_falloff = 1.2;
-const double attract_divisor = 20;
-const float attract_reach_from = 7;
-const double slow_tile_divisor = 2.5;  // the walking speed is divided by this on a slow tile
-const double tile_drift = 0.65;        // pixels an up or down tile moves her each tick
-// An explosion reaches this far each way from a point blast_drop below its centre.
-const int blast_reach = 24;
-const int blast_drop = 5;
 
 // ---- the build overlay (x measured from the right edge of the screen)
 
