@@ -400,6 +400,8 @@ int alfont_set_width_percent(ALFONT_FONT* f, int percent) {
 
 int alfont_get_font_height(ALFONT_FONT* f) { return f ? f->size : 0; }
 
+int alfont_get_width_percent(ALFONT_FONT* f) { return f ? f->width_percent : 0; }
+
 int alfont_text_length(ALFONT_FONT* f, const char* s) {
     if (!f || !s) return 0;
     long long w = text_length(f, s);

@@ -60,6 +60,8 @@ int alfont_set_font_size(ALFONT_FONT* f, int h);
  * a narrowed glyph never outgrows the bound set on its size. Returns 0 on
  * success, -1 (and keeps the previous width) otherwise. */
 int alfont_set_width_percent(ALFONT_FONT* f, int percent);
+/* The narrowing last set, in percent; 0 for a NULL font. */
+int alfont_get_width_percent(ALFONT_FONT* f);
 
 /* The size last set, in pixels; 0 for a NULL font. */
 int alfont_get_font_height(ALFONT_FONT* f);

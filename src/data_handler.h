@@ -56,7 +56,7 @@ void play(int index);
 // Paints the frame into target. Into the page manager's back buffer it
 // repaints only what changed since the frame it drew there last, and tells
 // the page manager which parts those are.
-void draw(BITMAP* target, game* g);
+void draw(BITMAP* target, const game* g);
 // The "PAUSED" banner, centred on the frame already drawn.
 void draw_pause_banner(BITMAP* target);
 // "Sound on" or "Sound off", drawn like the pause banner, above it.

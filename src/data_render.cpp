@@ -129,7 +129,7 @@ void compose_scene(const scene_source& source) {
 
 }  // namespace drawing
 
-void draw_dialog(BITMAP* target, game* g) {
+void draw_dialog(BITMAP* target, const game* g) {
     BITMAP* box = bEtc[dialog_box_picture];
     int top = target->h - box->h;
     draw_sprite(target, box, 0, top);

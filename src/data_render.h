@@ -5,7 +5,7 @@
 
 #include "data_handler.h"
 
-void draw_dialog(BITMAP* target, game* g);
+void draw_dialog(BITMAP* target, const game* g);
 // The build phase's grid lines and palette panel, drawn whole over the field.
 void draw_build_overlay(BITMAP* target, const game* g);
 // Frees the help card's picture (it is made again when next shown).

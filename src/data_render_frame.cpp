@@ -250,7 +250,7 @@ void draw_overlapping(BITMAP* target, const std::vector<placed>& sprites, const 
 }
 
 // One part of the frame, drawn as the whole frame would draw it there.
-void paint(BITMAP* target, game* g, const frame_record& f, const area& part) {
+void paint(BITMAP* target, const game* g, const frame_record& f, const area& part) {
     blit(scene.layer, target, part.x, part.y, part.x, part.y, part.w, part.h);
     int cl, ct, cr, cb;
     get_clip_rect(target, &cl, &ct, &cr, &cb);
@@ -290,7 +290,7 @@ void frame_overdrawn(BITMAP* target, int x, int y, int w, int h) {
     if (target == bDbuf) gfx_changed(x, y, w, h);
 }
 
-void draw(BITMAP* target, game* g) {
+void draw(BITMAP* target, const game* g) {
     scene_source source = source_of(target, g);
     bool recomposed = !scene.valid || !(source == scene.source);
     if (recomposed) compose_scene(source);

@@ -54,6 +54,9 @@ BITMAP* make_card(int w, int h) {
     BITMAP* b = create_bitmap(w, h);
     if (!b) return nullptr;
     ALFONT_FONT* f = fonts[0];
+    // The card changes the shared font's size and narrowing, and puts back
+    // what it found: the frame's texts are measured at the game's own.
+    int size_before = alfont_get_font_height(f), width_before = alfont_get_width_percent(f);
     clear_to_color(b, colour(black));
     rect(b, 0, 0, w - 1, h - 1, colour(text_red));
     rect(b, 2, 2, w - 3, h - 3, colour(text_red));
@@ -75,11 +78,9 @@ BITMAP* make_card(int w, int h) {
         alfont_textout_aa_ex(b, f, line, card_pad, y, colour(white), -1);
         y += pitch;
     }
-    alfont_textout_centre_aa_ex(b, f, card_close, w / 2, h - card_pad - size, colour(text_red),
-                                -1);
-    // The game's own size and narrowing again.
-    alfont_set_font_size(f, text_font_size);
-    alfont_set_width_percent(f, text_font_width_percent);
+    alfont_textout_centre_aa_ex(b, f, card_close, w / 2, h - card_pad - size, colour(text_red), -1);
+    alfont_set_font_size(f, size_before);
+    alfont_set_width_percent(f, width_before);
     return b;
 }
 

@@ -444,6 +444,20 @@ TEST_F(Render, DialogLinesStartAtTheirRowsAndABlankLineShowsNothing) {
     expect_pixels(t, {{300, 299, kGranny}, {300, 459, kBox}, {27, 398, kPortrait[1]}});
 }
 
+// The card draws its lines in another size and narrowing of the shared font;
+// the frames after it measure their texts in whatever the font had before.
+TEST_F(Render, TheHelpCardLeavesTheFontAsItFoundIt) {
+    BITMAP* t = target(640, 480);
+    ASSERT_EQ(alfont_set_font_size(fonts[0], 30), 0);
+    ASSERT_EQ(alfont_set_width_percent(fonts[0], 90), 0);
+    forget_help_card();  // made now, in this font
+    draw_help_card(t);
+    forget_help_card();
+    EXPECT_TRUE(at(t, 16, 16, {190, 0, 0}));  // the card's red edge: it was made
+    EXPECT_EQ(alfont_get_font_height(fonts[0]), 30);
+    EXPECT_EQ(alfont_get_width_percent(fonts[0]), 90);
+}
+
 class ScorePanel : public Render {
 protected:
     const Rgb kBlue{0, 0, 248};
