@@ -135,9 +135,12 @@ void time_ticks(benchmark::State& state, const std::function<void()>& prepare,
     for (auto _ : state) state.SetIterationTime(median_tick(prepare, tick));
 }
 
+// Presenting ends the frame: the page manager's list of changed parts,
+// which the renderer repaints, starts again.
 void update_and_draw(game& g) {
     g.update();
     draw(back_buffer, &g);
+    gfx_update();
 }
 
 void bench_build(benchmark::State& state) {

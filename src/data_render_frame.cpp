@@ -1,6 +1,6 @@
-// The incremental renderer: what each frame shows, which parts of the back
-// buffer changed since the frame before, and draw(), which repaints only
-// those parts and tells the page manager about them.
+// The incremental renderer: what each frame shows, which places of the back
+// buffer changed since the frame before, and draw(), which hands those to
+// the page manager and repaints the parts it joins them into.
 #include <allegro.h>
 
 #include <algorithm>
@@ -21,11 +21,11 @@ using namespace drawing;
 // A frame is the scene (background, scenery rows, laid tiles, castle), the
 // meteors and grannies over it and the overlay of the mode on top. The scene
 // is composed once into a cached layer and copied with blit. The back buffer
-// keeps the last frame, so a tick repaints only the parts where something
-// moved or a shown value changed, and tells the page manager which parts
-// those are. Every repainted part is drawn exactly as a full redraw would
-// draw it: the cached scene, then every sprite and overlay touching the
-// part, in the same order, clipped to it.
+// keeps the last frame, so a tick tells the page manager where something
+// moved or a shown value changed and repaints the parts the page manager
+// joins those places into, which are the parts it sends. Every repainted part is drawn exactly as a
+// full redraw would draw it: the cached scene, then every sprite and overlay touching the part, in
+// the same order, clipped to it.
 
 BITMAP* drawing::framed_target = nullptr;  // the bitmap that holds `shown`, untouched since
 
@@ -146,72 +146,21 @@ void describe_frame(frame_record& f, const frame_record& before, bool comparable
 
 // ---- the parts to repaint
 //
-// Each changed place is marked as a part, and parts are joined while the
-// joined part costs less to paint and send than the two apart: every part is
-// sent to the window row by row (see gfx_send_cost), and copying it from the
-// scene and clipping the sprites to it costs part_cost pixels more. In a
-// crowded battle that ends in one part round the whole crowd; a lone walker
-// stays a small part of its own.
+// Each changed place is handed to the page manager, which joins the places
+// into the parts to repaint and send; the renderer repaints those parts.
+// What was drawn over the frame after it (a banner, say) is repainted with
+// the next frame.
 
-const long part_cost = 500;
-const int max_parts = 128;  // past that, the whole frame is one part
+const size_t max_overdrawn = 16;  // past that, the next frame is repainted whole
+std::vector<area> overdrawn;
 
-std::vector<area> repaint;  // the parts marked for the next painting
-int frame_w = 0, frame_h = 0;
-
-area joined(const area& a, const area& b) {
-    int l = std::min(a.x, b.x), t = std::min(a.y, b.y);
-    int r = std::max(a.x + a.w, b.x + b.w), d = std::max(a.y + a.h, b.y + b.h);
-    return {l, t, r - l, d - t};
-}
-
-bool worth_joining(const area& a, const area& b, area& both) {
-    both = joined(a, b);
-    return gfx_send_cost(both.w, both.h) <=
-           gfx_send_cost(a.w, a.h) + gfx_send_cost(b.w, b.h) + part_cost;
-}
-
-void size_frame(int w, int h) {
-    if (w == frame_w && h == frame_h) return;
-    frame_w = w;
-    frame_h = h;
-    repaint.clear();
-    repaint.reserve(max_parts);
-}
-
-void mark(area a) {
-    int l = std::max(a.x, 0), t = std::max(a.y, 0);
-    int r = std::min(a.x + a.w, frame_w), b = std::min(a.y + a.h, frame_h);
-    if (l >= r || t >= b) return;
-    a = {l, t, r - l, b - t};
-    area both;
-    for (size_t i = 0; i < repaint.size();) {
-        if (!worth_joining(repaint[i], a, both)) {
-            i++;
-            continue;
-        }
-        a = both;  // take it in, and look again: the grown part may join others
-        repaint[i] = repaint.back();
-        repaint.pop_back();
-        i = 0;
-    }
-    if (repaint.size() == max_parts) {
-        repaint.clear();
-        a = {0, 0, frame_w, frame_h};
-    }
-    repaint.push_back(a);
-}
+void mark(const area& a) { gfx_changed(a.x, a.y, a.w, a.h); }
 
 void mark_changed_sprites(const std::vector<placed>& before, const std::vector<placed>& now) {
     size_t n = std::max(before.size(), now.size());
     for (size_t i = 0; i < n; i++) {
         bool was = i < before.size(), is = i < now.size();
         if (was && is && before[i] == now[i]) continue;
-        area both;
-        if (was && is && worth_joining(before[i].at, now[i].at, both)) {
-            mark(both);
-            continue;
-        }
         if (was) mark(before[i].at);
         if (is) mark(now[i].at);
     }
@@ -285,31 +234,40 @@ void invalidate_scene() {
 }
 
 void frame_overdrawn(BITMAP* target, int x, int y, int w, int h) {
-    if (target == framed_target) mark({x, y, w, h});
+    if (target == framed_target) {
+        if (overdrawn.size() == max_overdrawn) framed_target = nullptr;
+        overdrawn.push_back({x, y, w, h});
+    }
     forget_score_panel();
-    if (target == bDbuf) gfx_changed(x, y, w, h);
+    if (gfx_is_back_buffer(target)) gfx_changed(x, y, w, h);
 }
 
 void draw(BITMAP* target, const game* g) {
     scene_source source = source_of(target, g);
     bool recomposed = !scene.valid || !(source == scene.source);
     if (recomposed) compose_scene(source);
-    size_frame(target->w, target->h);
     forget_score_panel();
 
     // Only the page manager's back buffer is known to keep the last frame.
-    bool kept = !recomposed && target == framed_target && target == bDbuf;
+    bool kept = !recomposed && target == framed_target;
     describe_frame(next_frame, shown, kept, target, g);
-    if (kept)
-        mark_changes(shown, next_frame);
-    else
-        mark({0, 0, target->w, target->h});
-    for (const area& part : repaint) paint(target, g, next_frame, part);
-    if (target == bDbuf) {
+    const area whole = {0, 0, target->w, target->h};
+    if (gfx_is_back_buffer(target)) {
         gfx_track_changes();
-        for (const area& part : repaint) gfx_changed(part.x, part.y, part.w, part.h);
+        for (const area& a : overdrawn) mark(a);
+        if (kept)
+            mark_changes(shown, next_frame);
+        else
+            mark(whole);
+        int count;
+        const gfx_rect* parts = gfx_changed_rects(&count);
+        for (int i = 0; i < count; i++)
+            paint(target, g, next_frame, {parts[i].x, parts[i].y, parts[i].w, parts[i].h});
+        framed_target = target;
+    } else {
+        paint(target, g, next_frame, whole);
+        framed_target = nullptr;
     }
-    repaint.clear();
+    overdrawn.clear();
     std::swap(shown, next_frame);
-    framed_target = target == bDbuf ? target : nullptr;
 }

@@ -21,8 +21,8 @@ using namespace drawing;
 // rectangles every frame paints the same pixels, so those are kept and copied.
 // Text that runs out of them blends again over what it left the frame before,
 // so there it is drawn again, clipped to the parts outside the rectangles.
-// The page manager still sends these frames whole: the screen is modal and
-// brief.
+// The page manager is told only of what a frame drew again, and sends only
+// that.
 
 namespace {
 
@@ -54,8 +54,8 @@ namespace {
 bool same_panel(BITMAP* target, const std::vector<int>* scores, int current) {
     int count = static_cast<int>(std::min<size_t>(scores->size(), panel_rows));
     if (panel.target != target || !panel.drawn || panel.count != count ||
-        panel.current != current || panel.w != target->w ||
-        panel.h != target->h || panel.font != fonts[0] || panel.font_height != fh)
+        panel.current != current || panel.w != target->w || panel.h != target->h ||
+        panel.font != fonts[0] || panel.font_height != fh)
         return false;
     return std::equal(scores->begin(), scores->begin() + count, panel.values);
 }
@@ -164,7 +164,7 @@ void redraw_panel(BITMAP* target, const panel_text* texts, int count) {
 // only text reaching past its rectangles (drawn again there), since the
 // rectangles come back exactly as they were.
 void report_panel(BITMAP* target, const panel_text* texts, int count, bool anew) {
-    if (target != bDbuf) return;
+    if (!gfx_is_back_buffer(target)) return;
     gfx_track_changes();
     if (anew)
         for (const area& f : panel.fills) gfx_changed(f.x, f.y, f.w, f.h);

@@ -30,13 +30,18 @@ int gfx_end();
 void gfx_track_changes();
 void gfx_changed(int x, int y, int w, int h);
 
-// What sending a w x h rectangle to the window costs, counted in pixels
-// converted. Allegro converts a rectangle for the window row by row, and in
-// the window a row costs about as much again as converting 150 pixels: 20x384
-// pixels cost 50 us a frame here, 640x100 pixels 63 us. Scaled, the
-// rectangle costs its window pixels and rows: scale x scale times the pixels,
-// so fewer rectangles are worth joining.
-long gfx_send_cost(int w, int h);
+// A rectangle of the frame, in frame pixels.
+struct gfx_rect {
+    int x, y, w, h;
+};
+// The rectangles reported since gfx_track_changes, as the page manager
+// joined them (see gfx.cpp for what joining costs), their count in *count;
+// the whole frame when the frame is not tracked. A renderer repaints these:
+// what it paints is then what is sent.
+const gfx_rect* gfx_changed_rects(int* count);
+// Whether `b` is the back buffer, which keeps the last frame drawn into it
+// and whose changes the page manager sends.
+bool gfx_is_back_buffer(const BITMAP* b);
 
 // The page-mode flags really in effect (after gfx_start's fallbacks).
 int gfx_mode();

@@ -5,6 +5,8 @@
 #pragma once
 #include <allegro.h>
 
+#include "gfx.h"  // gfx_rect
+
 struct gfx_view {
     int scale = 1;            // screen pixels a frame pixel takes, each way
     int x = 0, y = 0;         // the frame's top left corner on the screen
@@ -39,10 +41,6 @@ void gfx_x_window_ready(int frame_w, int frame_h, const gfx_view& next);
 // Asks the window manager to take the window out of fullscreen.
 void gfx_x_leave_fullscreen();
 
-// A rectangle of the frame, in frame pixels.
-struct gfx_rect {
-    int x, y, w, h;
-};
 // Sends rectangles of the 16-bit frame to the window at the view's scale,
 // straight into Allegro's XImage: each frame pixel converted once, then
 // widened. False, and nothing sent, where that cannot be done here (another
