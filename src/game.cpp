@@ -187,6 +187,9 @@ void game::move_grannies() {
         int column = static_cast<int>(g.x) / cell_size;
         int row = static_cast<int>(g.y - feet_top) / cell_size;
         if (column < 0 || column >= grid_columns || row < 0 || row >= grid_rows) {
+            // Kept on purpose: the game's one written diagnostic, on standard
+            // output, says where a granny stands outside the grid (the repulse
+            // magnet can throw her out); she walks on as on bare ground.
             std::printf("\nERROR %d %d", column, row);
             if (g.state == granny_walking) g.update(bare_ground, 0, 0);
             continue;

@@ -78,24 +78,11 @@ static void window_settings() {
     show_mouse(screen);
 }
 
-// The game wakes often while it waits: its own rest(1) between tests of the
-// frame timer, Allegro's timer thread and Allegro's input thread. The kernel
-// may run each wake-up a little late (timer slack) and so join them; a thread
-// takes the setting in force when Allegro makes it.
-// The game's own thread and the timer thread pace the frames: they keep the
-// kernel's usual 50 us. With 2 ms a frame could start up to 3 ms after its
-// tick, and one gap in five between frames was over 18 ms (the 99th
-// percentile 20.6 ms, against 17.9 ms for a bare Allegro loop); on time, the
-// game keeps the bare loop's pace. It costs CPU: the crowded battle went
-// from 0.82 to 0.95 of the bare loop's, which wait_for_tick wins back in part
-// by relaxing the main thread's slack while the next tick is still far.
+// How late the kernel may wake each thread (timer slack; the figures are in
+// docs/performance.md, "Timer slack per thread").
+// The game's own thread and the timer thread pace the frames: on time.
 const unsigned long wake_up_slack_ns = 50000;
-// The input thread reads the X input (Allegro does that about every 10 ms
-// whatever the slack) and feeds the sound card, whose buffer Allegro asks to
-// be five periods of 1024 frames (about 116 ms at 44.1 kHz). Waking up to 8
-// ms late keeps that buffer full and delays no key or click measurably (the
-// click in the build phase: 15.6 ms against 15.2 without slack), while no
-// slack would cost a third of the bare loop's CPU again in the battle.
+// The input thread: up to 8 ms late delays no key, keeps the sound fed, saves CPU.
 const unsigned long input_thread_slack_ns = 8000000;
 
 int setup(launch_choices& choices) {
