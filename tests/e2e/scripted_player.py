@@ -30,7 +30,7 @@ TICK = 1.0 / 60.0
 CONVERT = "/usr/bin/convert" if os.path.exists("/usr/bin/convert") else "convert"
 
 # Screen layout of the game, from layout.json in the build folder (--layout),
-# which the build writes from the game's own layout header.
+# which the build writes from the game's own layout and rules headers.
 L = None
 
 
