@@ -115,7 +115,8 @@ static void copy_back_buffer_to(BITMAP* page) {
     blit(bDbuf, page, 0, 0, 0, 0, screen->w, screen->h);
 }
 
-void gfx_track_changes() { iTracked = 1; }
+// A frame that had too many changed rectangles stays whole until presented.
+void gfx_track_changes() { iTracked = iChanged < max_changed; }
 
 static changed_rect rect_union(const changed_rect& a, const changed_rect& b) {
     int l = a.x < b.x ? a.x : b.x, t = a.y < b.y ? a.y : b.y;

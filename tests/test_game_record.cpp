@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "data_handler.h"
 #include "game_fixture.h"
@@ -30,6 +31,36 @@ TEST(PageManager, FailedStartIsAnErrorStateThatDrawsNothing) {
     EXPECT_EQ(gfx_end(), -1);
     destroy_bitmap(before);
     use_standin_screen();
+}
+
+// The renderer repaints what the page manager joined: neighbours become one
+// rectangle, far-apart places stay apart, and past 64 the frame is whole
+// until it is presented, even when tracking is asked for again.
+TEST(PageManager, JoinsChangedPartsAndOverflowsToTheWholeFrame) {
+    auto rects = [] {
+        int n;
+        const gfx_rect* r = gfx_changed_rects(&n);
+        return std::vector<gfx_rect>(r, r + n);
+    };
+    ASSERT_EQ(gfx_setup(GFX_PAGE_NONE, 640, 480, 16), 0);  // presenting does nothing
+    gfx_update();
+    gfx_track_changes();
+    gfx_changed(10, 10, 20, 20);
+    gfx_changed(30, 10, 20, 20);    // touching: one
+    gfx_changed(600, 440, 20, 20);  // far: apart
+    gfx_changed(-5, 470, 10, 50);   // clipped to the frame
+    std::vector<gfx_rect> r = rects();
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_TRUE(r[0].x == 10 && r[0].y == 10 && r[0].w == 40 && r[0].h == 20);
+    EXPECT_TRUE(r[2].x == 0 && r[2].y == 470 && r[2].w == 5 && r[2].h == 10);
+    for (int i = 0; i < 70; i++) gfx_changed(9 * i % 640, 7 * i % 480, 1, 1);
+    gfx_track_changes();
+    r = rects();
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_TRUE(r[0].x == 0 && r[0].y == 0 && r[0].w == 640 && r[0].h == 480);
+    gfx_update();
+    gfx_track_changes();
+    EXPECT_TRUE(rects().empty());
 }
 
 TEST_F(GameTest, NewGameStartsInTheBuildPhaseOfLevelZero) {
