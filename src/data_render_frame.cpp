@@ -22,10 +22,11 @@ using namespace drawing;
 // meteors and grannies over it and the overlay of the mode on top. The scene
 // is composed once into a cached layer and copied with blit. The back buffer
 // keeps the last frame, so a tick tells the page manager where something
-// moved or a shown value changed and repaints the parts the page manager
-// joins those places into, which are the parts it sends. Every repainted part is drawn exactly as a
-// full redraw would draw it: the cached scene, then every sprite and overlay touching the part, in
-// the same order, clipped to it.
+// moved or a shown value changed, and repaints the parts the page manager
+// joins those places into, which are the parts it sends. Every repainted
+// part is drawn exactly as a full redraw would draw it: the cached scene,
+// then every sprite and overlay touching the part, in the same order,
+// clipped to it.
 
 BITMAP* drawing::framed_target = nullptr;  // the bitmap that holds `shown`, untouched since
 
