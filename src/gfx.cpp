@@ -1,6 +1,7 @@
-// The display page manager: the display mode and its pages, and presenting
-// each finished frame (only its changed parts, when the renderer says which),
-// at the window's scale. Opening the window at a scale and switching to
+// The display page manager: the display mode and its pages, joining the
+// changed parts of a frame that the renderer reports (the one place they are
+// joined), and presenting each finished frame, whole or only those parts, at
+// the window's scale. Opening the window at a scale and switching to
 // fullscreen are in gfx_window.cpp; the quick way of sending scaled frames,
 // straight into the window's XImage, is in gfx_x11.cpp.
 #include "gfx.h"
