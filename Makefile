@@ -40,14 +40,17 @@ install: game
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # The .deb, in its own folder DEB_BUILD: the game in /usr/games, its media in
-# /usr/share/games/tollybrook, as Debian's games are laid out.
+# /usr/share/games/tollybrook, as Debian's games are laid out. The same
+# sources give the same .deb in any folder: ccache's CCACHE_BASEDIR would
+# hand the compiler paths relative to the build folder, which the build's
+# folder mapping (CMakeLists.txt) cannot take out, so it is off here.
 DEB_BUILD ?= build-deb
 package: deps
 	@cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLLYBROOK_TESTS=OFF \
 		-DCMAKE_INSTALL_PREFIX=/usr -DTOLLYBROOK_INSTALL_BINDIR=games \
 		-DTOLLYBROOK_INSTALL_DATADIR=share/games/tollybrook \
 		> $(DEB_BUILD).configure.log 2>&1 || (cat $(DEB_BUILD).configure.log; exit 1)
-	@cmake --build $(DEB_BUILD) -j$(JOBS)
+	@CCACHE_BASEDIR= cmake --build $(DEB_BUILD) -j$(JOBS)
 	cd $(DEB_BUILD) && cpack -G DEB
 
 bench: build

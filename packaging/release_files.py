@@ -7,6 +7,9 @@
         The AppStream <release> list from the changelog, newest first. Fails
         unless the newest entry is VERSION, so a new version cannot ship
         without its entry.
+    release_files.py epoch CHANGELOG
+        The newest entry's date as seconds since 1970: the package's file
+        times when the sources carry no git history.
     release_files.py description METAINFO
         The package's extended description from the AppStream <description>:
         paragraphs, and list items as " * item" lines.
@@ -33,7 +36,7 @@ TRAILER = re.compile(r"^ -- (.+ <[^>]+>)  (.+)$")
 
 
 def read_changelog(path):
-    """[(version, 'YYYY-MM-DD', [change, ...])], newest first."""
+    """[(version, datetime, [change, ...])], newest first."""
     entries = []
     entry = None
     with open(path, encoding="utf-8") as f:
@@ -53,7 +56,7 @@ def read_changelog(path):
                 when = email.utils.parsedate_to_datetime(trailer.group(2))
                 if not entry[1]:
                     sys.exit(f"{where}: version {entry[0]} lists no change")
-                entries.append((entry[0], when.date().isoformat(), entry[1]))
+                entries.append((entry[0], when, entry[1]))
                 entry = None
             elif line.startswith("  * "):
                 entry[1].append(line[4:].strip())
@@ -73,8 +76,8 @@ def releases(changelog, version):
     if entries[0][0] != version:
         sys.exit(f"{changelog}: the newest entry is {entries[0][0]}, but the game is {version}")
     out = []
-    for number, date, changes in entries:
-        out.append(f'    <release version="{escape(number)}" date="{date}">')
+    for number, when, changes in entries:
+        out.append(f'    <release version="{escape(number)}" date="{when.date().isoformat()}">')
         out.append("      <description>")
         out.append("        <ul>")
         out.extend(f"          <li>{escape(change)}</li>" for change in changes)
@@ -130,6 +133,8 @@ def main(argv):
     command, args = (argv[1], argv[2:]) if len(argv) > 1 else ("", [])
     if command == "releases" and len(args) == 2:
         print(releases(*args))
+    elif command == "epoch" and len(args) == 1:
+        print(int(read_changelog(*args)[0][1].timestamp()))
     elif command == "description" and len(args) == 1:
         print(description(*args))
     elif command == "copyright" and len(args) == 4:
