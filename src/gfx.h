@@ -44,8 +44,8 @@ int gfx_mode();
 // The window. The game always draws its 640x480 frame into bDbuf; the
 // window shows it at a whole-number scale with sharp pixels, and fullscreen
 // shows it centred on black at the largest scale the screen holds (at 1 on
-// a screen smaller than the frame: its middle). Only what
-// changed is scaled and sent. The mouse reads in frame pixels at every scale.
+// a screen smaller than the frame: its middle). Only what changed is scaled
+// and sent. The mouse reads in frame pixels at every scale.
 // Scaling needs the back buffer alone (no video pages): else the scale is 1.
 // The scale a window opens at: the largest whose window fits the desktop
 // with room for a title bar and a panel, up to `requested` when that is above

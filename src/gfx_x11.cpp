@@ -6,6 +6,7 @@
 // into the window's XImage.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -292,13 +293,13 @@ bool gfx_x_hold_keyboard() {
 }
 
 void gfx_x_release_keyboard() {
-    const int focus_wait_ms = 300, step_ms = 5;
-    for (int waited = 0; waited < focus_wait_ms; waited += step_ms) {
+    const auto given_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    for (;;) {
         XLOCK();
         bool back = has_focus();
         XUNLOCK();
-        if (back) break;
-        rest(step_ms);
+        if (back || std::chrono::steady_clock::now() > given_up) break;
+        rest(5);
     }
     XLOCK();
     XUngrabKeyboard(_xwin.display, CurrentTime);
