@@ -1,9 +1,12 @@
 // The keys the game adds to the story's and the pause's: F1 the help card,
 // M the sound, F11 and Alt+Enter fullscreen. They are taken out of the
 // keyboard buffer before the rules read it, so the story never sees them as
-// "any key" and they never end a pause.
+// "any key" and they never end a pause. F11 and Alt+Enter are counted as
+// they go down, each press a switch, in turn.
 #include <allegro.h>
 
+#include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "game.h"
@@ -13,15 +16,49 @@
 
 namespace {
 
-// A key the game adds counts when it goes down: the buffer repeats a key
-// held down, and each repeat must not switch the screen or the sound again.
+// F1 and M count when they go down: the buffer repeats a key held down, and
+// each repeat must not open the card or switch the sound again.
 struct added_key {
     int scancode;
     bool was_down = false;
 };
-added_key help_key{KEY_F1}, sound_key{KEY_M}, fullscreen_key{KEY_F11}, enter_key{KEY_ENTER};
+added_key help_key{KEY_F1}, sound_key{KEY_M};
 
 bool newly_pressed(added_key& k) { return !k.was_down; }
+
+// F11 and Alt+Enter are counted on Allegro's input thread as they go down,
+// not read from the buffer a tick later: a switch holds the tick up (70 to
+// 250 ms measured here, up to 800 ms under load), and every press that comes
+// meanwhile must count, once. Read between ticks, a quick second press was
+// taken for the first one still held, and the rules cleared the buffer of
+// those that came during a switch: 2 to 8 of 20 quick switches were lost.
+// A held key repeats: it counts again once the player let it go, not after
+// the key up Allegro makes when the window loses the focus (as each switch
+// does), when the key may still be held.
+std::atomic<bool> f11_down{false}, enter_down{false};
+std::atomic<int> fullscreen_presses{0};  // counted, not yet taken
+std::atomic<int> alt_enters{0};          // Alt+Enter presses since the last take
+int switches_queued = 0;                 // taken, one switch a tick
+
+void count_fullscreen_key(int scancode) {
+    const bool up = scancode & 0x80;
+    const bool from_player = gfx_key_from_player();  // asked of every key
+    scancode &= 0x7f;
+    std::atomic<bool>* down = scancode == KEY_F11     ? &f11_down
+                              : scancode == KEY_ENTER ? &enter_down
+                                                      : nullptr;
+    if (!down) return;
+    if (up) {
+        if (from_player) *down = false;
+        return;
+    }
+    if (down->exchange(true)) return;  // a repeat
+    if (scancode == KEY_ENTER) {
+        if (!(key_shifts & KB_ALT_FLAG)) return;
+        alt_enters++;
+    }
+    fullscreen_presses++;
+}
 
 // Switching the screen mode takes the focus from the window for a moment
 // (the window manager remaps it): a focus loss in the half second after a
@@ -36,27 +73,33 @@ added_keys take_added_keys(bool sound_key_counts) {
         switch_focus_left--;
         window_lost_focus = 0;
     }
+    if (keyboard_lowlevel_callback != count_fullscreen_key)
+        keyboard_lowlevel_callback = count_fullscreen_key;
+    switches_queued += fullscreen_presses.exchange(0);
+    int alt_enters_to_drop = alt_enters.exchange(0);  // their Alt may be up by now
     added_keys taken;
     std::vector<int> others;
     while (keypressed()) {
         int k = readkey();
         if (k == 0) break;  // no keyboard to read from
         int scancode = k >> 8;
-        bool alt_enter = scancode == KEY_ENTER && (key_shifts & KB_ALT_FLAG);
+        bool alt_enter =
+            scancode == KEY_ENTER && ((key_shifts & KB_ALT_FLAG) || alt_enters_to_drop > 0);
         if (scancode == KEY_F1)
             taken.help |= newly_pressed(help_key);
         else if (scancode == KEY_F11)
-            taken.fullscreen |= newly_pressed(fullscreen_key);
+            ;  // counted as it went down
         else if (alt_enter)
-            taken.fullscreen |= newly_pressed(enter_key);
+            alt_enters_to_drop = std::max(alt_enters_to_drop - 1, 0);
         else if (scancode == KEY_M && sound_key_counts)
             taken.sound |= newly_pressed(sound_key);
         else
             others.push_back(k);
     }
     for (int k : others) simulate_keypress(k);
-    for (added_key* k : {&help_key, &sound_key, &fullscreen_key, &enter_key})
-        k->was_down = key[k->scancode] != 0;
+    for (added_key* k : {&help_key, &sound_key}) k->was_down = key[k->scancode] != 0;
+    taken.fullscreen = switches_queued > 0;
+    if (taken.fullscreen) switches_queued--;
     return taken;
 }
 

@@ -48,11 +48,14 @@ int gfx_mode();
 
 // The window. The game always draws its 640x480 frame into bDbuf; the
 // window shows it at a whole-number scale with sharp pixels, and fullscreen
-// shows it centred on black at the largest scale the screen holds. Only what
-// changed is scaled and sent. The mouse reads in frame pixels at every scale.
+// shows it centred on black at the largest scale the screen holds (at 1 on
+// a screen smaller than the frame: its middle). Only what changed is scaled
+// and sent. The mouse reads in frame pixels at every scale.
 // Scaling needs the back buffer alone (no video pages): else the scale is 1.
-// The scale a window opens at: `requested` when above 0, else the largest
-// whose window fits the desktop with room for a title bar and a panel.
+// The scale a window opens at: the largest whose window fits the desktop
+// with room for a title bar and a panel, up to `requested` when that is above
+// 0; at least 1 (the 640x480 window on a desktop smaller than that), and
+// `requested` when the desktop's size is not known.
 int gfx_window_scale(int requested);
 // Opens the display with the back buffer: fullscreen (the window where that
 // cannot be had) or a window at `scale` (see gfx_window_scale). 0 when open.
@@ -63,6 +66,11 @@ int gfx_open(bool fullscreen, int scale);
 int gfx_set_fullscreen(bool on);
 bool gfx_fullscreen();
 int gfx_scale();
+// Whether the key Allegro has just taken up or down (asked once from a
+// keyboard_lowlevel_callback) came from the player: not the keys it takes up
+// itself when the window loses the focus (each switch does), which the
+// player may still hold.
+bool gfx_key_from_player();
 // What Allegro forgets at a new mode (the cursor, the title, the display
 // switch mode and its callbacks): `again` sets it, called after gfx_open's
 // mode and after each switch.

@@ -40,6 +40,13 @@ void gfx_lose_display();
 void gfx_x_window_ready(int frame_w, int frame_h, const gfx_view& next);
 // Asks the window manager to take the window out of fullscreen.
 void gfx_x_leave_fullscreen();
+// Each new mode withdraws the window and maps it again, and in between the
+// keyboard's focus is no window's: keys pressed or let go then went to the
+// desktop. Held (when the window has the focus; true then), the keyboard
+// reports to the game throughout; it is let go once the window has the
+// focus again, or after 0.3 s.
+bool gfx_x_hold_keyboard();
+void gfx_x_release_keyboard();
 
 // Sends rectangles of the 16-bit frame to the window at the view's scale,
 // straight into Allegro's XImage: each frame pixel converted once, then

@@ -17,10 +17,10 @@ void gfx_on_new_mode(void (*again)()) { iAgain = again; }
 static const int desktop_margin = 100;
 
 int gfx_window_scale(int requested) {
-    if (requested > 0) return requested;
     int w = 0, h = 0;
-    if (get_desktop_resolution(&w, &h) != 0) return 1;
-    return std::max(1, std::min(w / screen_width, (h - desktop_margin) / screen_height));
+    if (get_desktop_resolution(&w, &h) != 0) return std::max(requested, 1);
+    int fits = std::max(1, std::min(w / screen_width, (h - desktop_margin) / screen_height));
+    return requested > 0 ? std::min(requested, fits) : fits;
 }
 
 int gfx_show(int card, int frame_w, int frame_h, int scale, bool fullscreen) {
@@ -29,8 +29,9 @@ int gfx_show(int card, int frame_w, int frame_h, int scale, bool fullscreen) {
     next.scale = std::max(scale, 1);
     int w = frame_w * next.scale, h = frame_h * next.scale;
     if (fullscreen) {
-        if (get_desktop_resolution(&w, &h) != 0 || w < frame_w || h < frame_h) return -1;
-        next.scale = std::min(w / frame_w, h / frame_h);
+        if (get_desktop_resolution(&w, &h) != 0) return -1;
+        // A desktop smaller than the frame shows its middle (the offset is negative).
+        next.scale = std::max(1, std::min(w / frame_w, h / frame_h));
         next.x = (w - frame_w * next.scale) / 2;
         next.y = (h - frame_h * next.scale) / 2;
     }
@@ -75,11 +76,14 @@ int gfx_set_fullscreen(bool on) {
     const gfx_view was = view;
     show_mouse(nullptr);
     if (!on) gfx_x_leave_fullscreen();
-    if (gfx_show(GFX_AUTODETECT_WINDOWED, bDbuf->w, bDbuf->h, iWindowScale, on) == 0) return 0;
-    // The mode went with the attempt: the one before again.
-    if (gfx_show(GFX_AUTODETECT_WINDOWED, bDbuf->w, bDbuf->h, was.scale, was.fullscreen) != 0)
+    const bool keyboard_held = gfx_x_hold_keyboard();
+    int done = gfx_show(GFX_AUTODETECT_WINDOWED, bDbuf->w, bDbuf->h, iWindowScale, on);
+    // The mode went with a failed attempt: the one before again.
+    if (done != 0 &&
+        gfx_show(GFX_AUTODETECT_WINDOWED, bDbuf->w, bDbuf->h, was.scale, was.fullscreen) != 0)
         gfx_lose_display();
-    return -1;
+    if (keyboard_held) gfx_x_release_keyboard();
+    return done;
 }
 
 bool gfx_fullscreen() { return view.fullscreen; }

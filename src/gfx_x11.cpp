@@ -1,9 +1,12 @@
 // What the page manager asks of the X window after each new mode: the
 // _NET_WM_ICON picture task bars read, the window manager's fullscreen
-// state, and the mouse read in frame pixels while the frame is shown scaled
-// or away from the window's corner; and sending scaled frames straight into
-// the window's XImage.
+// state, the mouse read in frame pixels while the frame is shown scaled
+// or away from the window's corner, the keys the player really pressed and
+// the keyboard held through a switch; and sending scaled frames straight
+// into the window's XImage.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -105,6 +108,18 @@ void mouse_in_frame(int, int, int z, int w, int buttons) {
     allegro_mouse_hook(0, 0, z, w, buttons);
     read_pointer();
     _handle_mouse_input();
+}
+
+// Allegro's X keyboard driver hands each key event from the server to
+// _xwin_keyboard_callback before it takes the key up or down; the keys it
+// takes up itself when the window loses the focus come without one. Until
+// the game's hook stands in there (no X window yet) every key is the player's.
+void (*allegro_key_hook)(int, int) = nullptr;
+std::atomic<bool> key_hooked{false}, key_from_server{false};
+
+void key_event_from_server(int pressed, int keycode) {
+    key_from_server = true;
+    if (allegro_key_hook) allegro_key_hook(pressed, keycode);
 }
 
 // Allegro's own conversion of a 16-bit pixel to the window's 32-bit one (the
@@ -239,12 +254,57 @@ void gfx_x_window_ready(int frame_w, int frame_h, const gfx_view& next) {
         allegro_mouse_hook = _xwin_mouse_interrupt;
         _xwin_mouse_interrupt = mouse_in_frame;
     }
+    if (_xwin_keyboard_callback != key_event_from_server) {
+        allegro_key_hook = _xwin_keyboard_callback;
+        _xwin_keyboard_callback = key_event_from_server;
+        key_hooked = true;
+    }
     set_icon();
     if (next.fullscreen) ask_fullscreen(true);
     if (allegro_mouse_hook) read_pointer();
     XFlush(_xwin.display);
     XUNLOCK();
     set_mouse_range(0, 0, frame_w - 1, frame_h - 1);
+}
+
+bool gfx_key_from_player() { return key_from_server.exchange(false) || !key_hooked; }
+
+namespace {
+
+// Whether the keyboard's focus is on the game's window; the caller holds
+// Allegro's X lock.
+bool has_focus() {
+    Window focus;
+    int revert;
+    XGetInputFocus(_xwin.display, &focus, &revert);
+    return focus == _xwin.window || focus == managed_window();
+}
+
+}  // namespace
+
+bool gfx_x_hold_keyboard() {
+    if (!_xwin.display) return false;
+    XLOCK();
+    bool held =
+        has_focus() && XGrabKeyboard(_xwin.display, DefaultRootWindow(_xwin.display), True,
+                                     GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+    XUNLOCK();
+    return held;
+}
+
+void gfx_x_release_keyboard() {
+    const auto given_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    for (;;) {
+        XLOCK();
+        bool back = has_focus();
+        XUNLOCK();
+        if (back || std::chrono::steady_clock::now() > given_up) break;
+        rest(5);
+    }
+    XLOCK();
+    XUngrabKeyboard(_xwin.display, CurrentTime);
+    XFlush(_xwin.display);
+    XUNLOCK();
 }
 
 void gfx_x_leave_fullscreen() {
@@ -260,5 +320,8 @@ void gfx_x_leave_fullscreen() {
 void gfx_x_window_ready(int, int, const gfx_view& next) { view = next; }
 bool gfx_x_send_scaled(BITMAP*, const gfx_rect*, int) { return false; }
 void gfx_x_leave_fullscreen() {}
+bool gfx_x_hold_keyboard() { return false; }
+void gfx_x_release_keyboard() {}
+bool gfx_key_from_player() { return true; }
 
 #endif

@@ -61,10 +61,23 @@ static int display_lost(Display*) {
     std::_Exit(1);
 }
 
-// Opens the display: fullscreen or the window, at the scale asked for or
-// the largest that fits the desktop.
+// Opens the display: fullscreen or the window, at the scale asked for (on
+// the command line or remembered) when its window fits the desktop, else the
+// largest that fits; says so when it does not. The choice stays remembered
+// as asked, for a larger screen.
 static int open_display(const launch_choices& choices) {
-    return gfx_open(choices.fullscreen > 0, gfx_window_scale(choices.scale > 0 ? choices.scale : 0));
+    const int asked = choices.scale > 0 ? choices.scale : 0, scale = gfx_window_scale(asked);
+    int w = 0, h = 0;
+    if (get_desktop_resolution(&w, &h) == 0 && (w < screen_width || h < screen_height))
+        std::fprintf(stderr,
+                     "tollybrook: the %dx%d screen is smaller than the game's %dx%d frame\n", w, h,
+                     screen_width, screen_height);
+    else if (asked > scale)
+        std::fprintf(
+            stderr,
+            "tollybrook: a window at scale %d does not fit the %dx%d screen; using scale %d\n",
+            asked, w, h, scale);
+    return gfx_open(choices.fullscreen > 0, scale);
 }
 
 // What each new display mode needs set again: the game keeps running when

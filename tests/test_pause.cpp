@@ -144,4 +144,30 @@ TEST_F(Pause, TheHelpCardsClickLaysNoTileAndTheAddedKeysStayOutOfTheStory) {
     EXPECT_EQ(g->key_delay, dialog_key_delay) << "M is a key of the story";
 }
 
+// F11 and Alt+Enter are counted as they go down, on the input thread, and
+// each press is a switch, one a tick: a key's repeats count once, presses
+// that come within one tick all count, plain Enter is no switch.
+TEST_F(Pause, EveryFullscreenPressIsOneSwitchInTurn) {
+    take_added_keys(false);  // the counter listens from now on
+    auto press = [](int scancode, int repeats = 0) {
+        for (int i = 0; i <= repeats; i++) keyboard_lowlevel_callback(scancode);
+        keyboard_lowlevel_callback(scancode | 0x80);
+    };
+    auto switches = [] {
+        int n = 0;
+        for (int tick = 0; tick < 10; tick++) n += take_added_keys(false).fullscreen;
+        return n;
+    };
+    press(KEY_F11, 30);
+    press(KEY_ENTER);
+    EXPECT_EQ(switches(), 1) << "a held F11 repeats; a plain Enter";
+    key_shifts |= KB_ALT_FLAG;
+    press(KEY_F11);
+    press(KEY_ENTER, 5);
+    press(KEY_F11);
+    press(KEY_ENTER);
+    key_shifts &= ~KB_ALT_FLAG;
+    EXPECT_EQ(switches(), 4) << "four presses in one tick";
+}
+
 }  // namespace

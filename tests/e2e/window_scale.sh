@@ -7,8 +7,13 @@
 #  - every window pixel of a busy battle is its back-buffer pixel at scale 2,
 #    in the window, in fullscreen (centred on black, the window manager
 #    asked for it) and in the window again;
-#  - on a 3840x2160 desktop the window opens at scale 4 (2560x1920), and at
-#    --scale 3 clicks land as at scale 2.
+#  - F11 and Alt+Enter switch there and back, remembered, and twenty quick
+#    switches (pressed while those before them are under way) end in the
+#    window again;
+#  - on a 3840x2160 desktop --scale 8 opens the largest window that fits, at
+#    scale 4 (2560x1920), and says so; at --scale 3 clicks land as at scale 2;
+#  - on a 320x240 desktop the game says it is smaller than the frame, opens
+#    the 640x480 window, and F11 shows the frame's middle at scale 1.
 #
 # Usage: bash tests/e2e/window_scale.sh [BUILD_DIR]
 set -u
@@ -16,7 +21,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib_x.bash
 source "$here/lib_x.bash"
 x_begin scale "${1:-build}"
-x_need python3 import convert openbox xwininfo xprop
+x_need python3 import convert openbox xwininfo xprop xev stdbuf
 probe="$build/bench/cpu_probe"
 [ -x "$probe" ] || { echo "SKIP: cpu_probe was not built"; exit 0; }
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
@@ -152,6 +157,32 @@ switched_to 1920x1080+0+0 1
 x_hold_key alt+Return
 switched_to 1280x960 0
 echo "F11 switches to fullscreen and Alt+Enter back, remembered"
+# Each switch takes the game a tenth of a second or more, and the window
+# manager more: most of these come while one is under way. Each switch maps
+# the window anew, so the maps count the switches.
+stdbuf -oL xev -id "$win" -event structure >"$work/xev.txt" 2>/dev/null &
+xev_pid=$!
+sleep 0.5
+presses=()
+for _ in $(seq 10); do presses+=(F11 alt+Return); done
+xdotool key --delay 40 "${presses[@]}"
+calm=0
+for _ in $(seq 300); do
+    if xwininfo -id "$win" | grep -q "geometry 1280x960" && grep -q "fullscreen = 0" "$choices" &&
+        ! xprop -id "$win" _NET_WM_STATE | grep -q FULLSCREEN; then
+        calm=$((calm + 1))
+    else
+        calm=0
+    fi
+    [ $calm -ge 20 ] && break
+    sleep 0.1
+done
+kill "$xev_pid"
+wait "$xev_pid" 2>/dev/null
+maps=$(grep -c '^MapNotify' "$work/xev.txt")
+[ "$maps" = 20 ] || x_fail "20 quick switches switched $maps times"
+[ $calm -ge 20 ] || x_fail "20 quick switches did not end in the window: $(xwininfo -id "$win" | grep geometry), $(cat "$choices")"
+echo "20 quick switches switch 20 times and end in the window"
 x_stop_game
 
 (cd "$work" && exec ./cpu_probe battle 3 200 frame.bmp >out.txt 2>/dev/null) &
@@ -178,10 +209,28 @@ capture "$win" "$work/shot.rgb"
 same_picture "$work/shot.rgb" 1280 960 2 0 0 "the window again"
 x_stop_all
 
+# says LINE: the game said it on standard error.
+says() {
+    grep -qF "$1" "$work/game/game.log" || x_fail "no \"$1\" in: $(grep -v ALSA "$work/game/game.log")"
+}
+
 start_desktop 3840x2160x24
-start_game "2560 1920"
-echo "3840x2160: the window opens at 2560x1920"
+start_game "2560 1920" --scale 8
+says "a window at scale 8 does not fit the 3840x2160 screen; using scale 4"
+echo "3840x2160: --scale 8 opens the window at 2560x1920 and says so"
 x_stop_game
 start_game "1920 1440" --scale 3
 clicks_land 3
+x_stop_all
+
+start_desktop 320x240x24
+start_game "640 480"
+says "the 320x240 screen is smaller than the game's 640x480 frame"
+x_hold_key F11
+for _ in $(seq 50); do
+    [ "$(x_window_size "$win")" = "320 240" ] && break
+    sleep 0.1
+done
+[ "$(x_window_size "$win")" = "320 240" ] || x_fail "F11 on 320x240 left the window at $(x_window_size "$win")"
+echo "320x240: the 640x480 window, said so, and F11 fills the screen"
 echo "PASS"
