@@ -255,8 +255,19 @@ void gfx_x_leave_fullscreen() {
     XUNLOCK();
 }
 
+// Allegro's input thread reads the X connection about every 10 ms; the game
+// hands it what is pending at the start of each tick, so a press waits for
+// no thread. The same call that thread makes, under the same lock.
+void gfx_pump_input() {
+    if (!_xwin.display) return;
+    XLOCK();
+    _xwin_handle_input();
+    XUNLOCK();
+}
+
 #else
 
+void gfx_pump_input() {}
 void gfx_x_window_ready(int, int, const gfx_view& next) { view = next; }
 bool gfx_x_send_scaled(BITMAP*, const gfx_rect*, int) { return false; }
 void gfx_x_leave_fullscreen() {}
