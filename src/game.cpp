@@ -89,8 +89,13 @@ int game::step() {
         case mode_dialog: dialog_step(); break;
         default: break;
     }
-    // The dialog that a click or a battle's end opens shows in the same tick.
-    if (mode_before != mode_dialog && mode == mode_dialog) dialog_step();
+    // The dialog that a click or a battle's end opens shows in the same
+    // tick; the key of that tick (Space on START, a shot as the battle ends)
+    // was meant for the play, not as an answer.
+    if (mode_before != mode_dialog && mode == mode_dialog) {
+        input.any_key = false;
+        dialog_step();
+    }
     return 0;
 }
 
