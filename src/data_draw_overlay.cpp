@@ -23,7 +23,8 @@ const char* const play_lines[] = {
     "Pick a tile on the right, click a cell to lay it, click it again to lift it.",
     "START begins the battle. A click drops a meteor, which costs a point;",
     "each granny gone earns one. Grannies at the castle wear its shield down.",
-    "Keys: F1 help, P pause, M sound, F11 full screen, Escape quit",
+    "Keys: F1 help, P pause, M sound, F11 full screen, Escape quit. No mouse? The",
+    "arrows or a pad move a cursor; Space, Enter or A click; Start pauses; Back: help",
 };
 
 const char card_title[] = "How to play";
@@ -32,7 +33,7 @@ const char card_close[] = "Press any key or click to play";
 const int card_margin = 16;  // between the card and the frame's edges
 const int card_pad = 14;     // between the card's edge and what it holds
 const int tile_shown = 40;   // the tiles' pictures, made smaller
-const int tile_row = 48;
+const int tile_row = 44;
 const int largest_line_size = 24;  // the text font's size for the card's lines
 
 BITMAP* card = nullptr;  // made once, laid over each frame it shows on
@@ -76,8 +77,7 @@ BITMAP* make_card(int w, int h) {
         alfont_textout_aa_ex(b, f, line, card_pad, y, colour(white), -1);
         y += pitch;
     }
-    alfont_textout_centre_aa_ex(b, f, card_close, w / 2, h - card_pad - size, colour(text_red),
-                                -1);
+    alfont_textout_centre_aa_ex(b, f, card_close, w / 2, h - card_pad - size, colour(text_red), -1);
     // The game's own size and narrowing again.
     alfont_set_font_size(f, text_font_size);
     alfont_set_width_percent(f, text_font_width_percent);

@@ -159,7 +159,7 @@ private:
         int last_mode = -1;
         bool click_armed = false;  // the click keys were let go in play
     } memory;
-    void move_cursor(bool in_play);
+    void move_cursor(const input_snapshot& in, bool in_play);
 
     bool new_press();
     void build_step();
@@ -218,8 +218,8 @@ public:
 private:
     bool paused = false;
     bool help = false;
-    int pause_key = 0;         // the key that paused, until it is let go
-    bool button_held = false;  // the left button was down at the last tick
+    int pause_key = 0;            // the key that paused, until it is let go
+    bool button_held = false;     // the left button was down at the last tick
     bool awaits_release = false;  // a click closed the card: held until it is let go
     void start(int scancode);
     void stop();

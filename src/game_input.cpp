@@ -4,7 +4,7 @@
 #include <allegro.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cstdlib>
 
 #include "game.h"
 
@@ -24,7 +24,7 @@ bool pad_present = false;
 
 // A bit for each pad button held; 0 without a pad.
 int pad_buttons() {
-    if (!pad_present || poll_joystick() != 0 || num_joysticks < 1) return 0;
+    if (!pad_present || poll_joystick() != 0) return 0;
     int held = 0;
     for (int b = 0; b < std::min(joy[0].num_buttons, 31); b++)
         if (joy[0].button[b].b) held |= 1 << b;
@@ -38,16 +38,30 @@ struct direction {
     bool any() const { return x || y; }
 };
 
-// The arrow keys, the pad's sticks and its d-pad (which Linux reports as
-// one more stick), all read alike.
-direction held_direction() {
-    direction d;
-    d.x = (key[KEY_RIGHT] ? 1 : 0) - (key[KEY_LEFT] ? 1 : 0);
-    d.y = (key[KEY_DOWN] ? 1 : 0) - (key[KEY_UP] ? 1 : 0);
-    if (!pad_present || num_joysticks < 1) return d;
-    for (int s = 0; s < joy[0].num_sticks; s++) {
+// Allegro pairs a pad's axes into sticks as they come: the left stick, the
+// d-pad (which Linux reports as two more axes), but also a trigger beside
+// the other stick. A trigger rests at one end: only the sticks found
+// centred at the start move the cursor.
+bool stick_centred[MAX_JOYSTICK_STICKS];
+
+void note_centred_sticks() {
+    poll_joystick();  // the driver's first reading: where everything rests
+    for (int s = 0; s < joy[0].num_sticks && s < MAX_JOYSTICK_STICKS; s++) {
         const JOYSTICK_STICK_INFO& stick = joy[0].stick[s];
-        if (stick.num_axis < 2) continue;
+        stick_centred[s] = stick.num_axis >= 2 && std::abs(stick.axis[0].pos) < 64 &&
+                           std::abs(stick.axis[1].pos) < 64;
+    }
+}
+
+// The arrow keys, the pad's stick and its d-pad, all read alike.
+direction held_direction(const char* keys) {
+    direction d;
+    d.x = (keys[KEY_RIGHT] ? 1 : 0) - (keys[KEY_LEFT] ? 1 : 0);
+    d.y = (keys[KEY_DOWN] ? 1 : 0) - (keys[KEY_UP] ? 1 : 0);
+    if (!pad_present) return d;
+    for (int s = 0; s < joy[0].num_sticks && s < MAX_JOYSTICK_STICKS; s++) {
+        if (!stick_centred[s]) continue;
+        const JOYSTICK_STICK_INFO& stick = joy[0].stick[s];
         if (!d.x) d.x = stick.axis[0].d2 - stick.axis[0].d1;
         if (!d.y) d.y = stick.axis[1].d2 - stick.axis[1].d1;
     }
@@ -87,11 +101,14 @@ const float aim_start_speed = 1, aim_top_speed = 8, aim_speed_gain = 0.25f;  // 
 
 }  // namespace
 
-void start_pad() { pad_present = install_joystick(JOY_TYPE_AUTODETECT) == 0 && num_joysticks > 0; }
+void start_pad() {
+    pad_present = install_joystick(JOY_TYPE_AUTODETECT) == 0 && num_joysticks > 0;
+    if (pad_present) note_centred_sticks();
+}
 
-void game::move_cursor(bool in_play) {
+void game::move_cursor(const input_snapshot& in, bool in_play) {
     input_memory& m = memory;
-    direction d = held_direction();
+    direction d = held_direction(in.keys);
     bool was_shown = cursor.shown;
     if (d.any() && in_play) cursor.shown = true;
     if (mode == mode_battle && m.last_mode != mode_battle) {  // a new battle: aim at the middle
@@ -157,7 +174,7 @@ void game::take_input(bool held) {
         m.click_armed = true;
     bool key_click = click_keys && m.click_armed;
     if (key_click) cursor.shown = true;
-    move_cursor(in_play);
+    move_cursor(in, in_play);
     bool cursor_rules = cursor.shown && (mode == mode_build || mode == mode_battle);
     in.x = cursor_rules ? cursor.x : pointer_x;
     in.y = cursor_rules ? cursor.y : pointer_y;
