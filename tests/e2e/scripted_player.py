@@ -729,13 +729,9 @@ class KeyHands(CursorHands):
         if args:
             xdotool(*args)
 
-    def answer(self):
-        hold_key("y", 0.07)
-        return "y"
-
-    def close_score(self):
-        hold_key("Return", 0.08)
-        return self.score_key
+    # the story and the score table: the keys, as with the mouse
+    answer = MouseHands.answer
+    close_score = MouseHands.close_score
 
 
 class PadHands(CursorHands):
