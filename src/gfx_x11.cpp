@@ -1,8 +1,9 @@
 // What the page manager asks of the X window after each new mode: the
 // _NET_WM_ICON picture task bars read, the window manager's fullscreen
 // state, and the mouse read in frame pixels while the frame is shown scaled
-// or away from the window's corner; and sending scaled frames straight into
-// the window's XImage.
+// or away from the window's corner; sending scaled frames straight into
+// the window's XImage; and handing the window's pending input to Allegro at
+// the start of each tick.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
