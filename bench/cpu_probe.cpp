@@ -96,18 +96,23 @@ int main(int argc, char** argv) {
         auto first_frame = end, last_frame = end;
         double longest_gap_ms = 0;
         long tick = 0;
-        for (; !should_stop() && std::chrono::steady_clock::now() < end; tick++) {
-            wait_for_tick();
+        tick_loop loop(g);
+        loop.before_step = [&](game& record) {
             switch_if_asked();
-            poll_mouse();
-            if (battle) hold_crowd(g, crowd, tick);
-            if (score_table && tick > 0) {
-                draw_score(bDraw, &scores, 199);  // as the score screen's own loop does
+            if (battle) hold_crowd(record, crowd, tick);
+        };
+        for (; !should_stop() && std::chrono::steady_clock::now() < end; tick++) {
+            if (score_table && tick > 0) {  // as the score screen's own loop does
+                wait_for_tick();
+                switch_if_asked();
+                gfx_pump_input();
+                poll_mouse();
+                g.take_input(true);
+                draw_score(bDraw, &scores, 199);
+                gfx_update();
             } else {
-                g.update();
-                draw(bDraw, &g);
+                loop.tick();
             }
-            gfx_update();
             auto now = std::chrono::steady_clock::now();
             if (tick > 0)
                 longest_gap_ms =

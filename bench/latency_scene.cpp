@@ -6,8 +6,8 @@
 //   battle  a battle held at GRANNIES walkers (200 if not given) that never
 //           reach the castle, so that only the player's clicks drop meteors
 //           and the shield stays full.
-// The loop is run()'s: wait for the tick, poll the mouse, update, draw,
-// present. When SECONDS have passed or a stop signal came, it says how many
+// The loop is run()'s tick (tick_loop): wait for the tick, take the input,
+// update, draw, present. When SECONDS have passed or a stop signal came, it says how many
 // frames a second it kept and how far apart it presented them. Built beside the benchmarks; players
 // never get it.
 //
@@ -71,14 +71,13 @@ int main(int argc, char** argv) {
         }
         frame_pace pace(seconds);
         auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        tick_loop loop(g);
+        if (battle)
+            loop.before_step = [&](game& record) { hold_battle(record, crowd); };
+        else
+            loop.after_step = hold_dialog;
         while (!should_stop() && std::chrono::steady_clock::now() < end) {
-            wait_for_tick();
-            poll_mouse();
-            if (battle) hold_battle(g, crowd);
-            g.update();
-            if (!battle) hold_dialog(g);
-            draw(bDraw, &g);
-            gfx_update();
+            loop.tick();
             pace.presented();
         }
         pace.report("game loop");

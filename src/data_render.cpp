@@ -1,6 +1,6 @@
 // The pieces of the picture: the scenery and laid tiles composed into the
 // cached scene, the sprites' runs, the build phase's grid and palette panel,
-// the dialog box.
+// the dialog box, the keyboard and pad cursor.
 #include <allegro.h>
 
 #include <algorithm>
@@ -137,4 +137,33 @@ void draw_dialog(BITMAP* target, const game* g) {
     for (int i = 0; i < 3; i++)
         alfont_textout_aa_ex(target, fonts[0], g->dialog_lines[i], dialog_text.x,
                              top + dialog_text.y + dialog_line_pitch * i, colour(black), -1);
+}
+
+drawing::area drawing::cursor_reach(const game* g) {
+    const play_cursor& c = g->cursor;
+    if (!c.shown || (g->mode != mode_build && g->mode != mode_battle)) return {0, 0, 0, 0};
+    if (g->mode == mode_build)
+        return {c.frame.left, c.frame.top, c.frame.right - c.frame.left + 1,
+                c.frame.bottom - c.frame.top + 1};
+    return {c.x - crosshair_reach, c.y - crosshair_reach, 2 * crosshair_reach + 1,
+            2 * crosshair_reach + 1};
+}
+
+void drawing::draw_cursor(BITMAP* target, const game* g) {
+    const play_cursor& c = g->cursor;
+    int ink = colour(cursor_colour), outline = colour(black);
+    if (g->mode == mode_build) {
+        for (int i = 0; i < cursor_frame_width; i++)
+            rect(target, c.frame.left + i, c.frame.top + i, c.frame.right - i, c.frame.bottom - i,
+                 ink);
+        return;
+    }
+    circle(target, c.x, c.y, crosshair_ring + 1, outline);
+    circle(target, c.x, c.y, crosshair_ring - 1, outline);
+    circle(target, c.x, c.y, crosshair_ring, ink);
+    int from = crosshair_ring + 2, to = crosshair_reach;
+    for (int sign : {-1, 1}) {
+        hline(target, c.x + sign * from, c.y, c.x + sign * to, ink);
+        vline(target, c.x, c.y + sign * from, c.y + sign * to, ink);
+    }
 }

@@ -60,6 +60,7 @@ struct frame_record {
     BITMAP* box;
     BITMAP* portrait;
     area dialog_reach;
+    area cursor;  // empty while no cursor shows
     std::vector<placed> meteors, grannies;
 };
 
@@ -125,6 +126,7 @@ void describe_frame(frame_record& f, const frame_record& before, bool comparable
     comparable = comparable && before.mode == f.mode && before.font == f.font &&
                  before.font_height == fh && before.w == f.w && before.h == f.h;
     place_sprites(f, g);
+    f.cursor = cursor_reach(g);
     if (f.mode == mode_build) {
         std::memcpy(f.stock, g->stock, sizeof f.stock);
         f.selected = g->selected;
@@ -176,6 +178,11 @@ void mark_changes(const frame_record& before, const frame_record& now) {
     }
     mark_changed_sprites(before.meteors, now.meteors);
     mark_changed_sprites(before.grannies, now.grannies);
+    const area &was = before.cursor, &is = now.cursor;
+    if (was.x != is.x || was.y != is.y || was.w != is.w || was.h != is.h) {
+        mark(was);
+        mark(is);
+    }
     if (now.mode == mode_build) {
         if (before.selected != now.selected ||
             std::memcmp(before.stock, now.stock, sizeof now.stock) != 0)
@@ -221,6 +228,7 @@ void paint(BITMAP* target, const game* g, const frame_record& f, const area& par
             break;
         default: break;
     }
+    if (f.cursor.w && overlap(f.cursor, part)) draw_cursor(target, g);
     set_clip_rect(target, cl, ct, cr, cb);
 }
 

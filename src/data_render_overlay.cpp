@@ -22,7 +22,8 @@ const char* const play_lines[] = {
     "Pick a tile on the right, click a cell to lay it, click it again to lift it.",
     "START begins the battle. A click drops a meteor, which costs a point;",
     "each granny gone earns one. Grannies at the castle wear its shield down.",
-    "Keys: F1 help, P pause, M sound, F11 full screen, Escape quit",
+    "Keys: F1 help, P pause, M sound, F11 full screen, Escape quit. No mouse? The",
+    "arrows or a pad move a cursor; Space, Enter or A click; Start pauses; Back: help",
 };
 
 const char card_title[] = "How to play";
@@ -31,7 +32,7 @@ const char card_close[] = "Press any key or click to play";
 const int card_margin = 16;  // between the card and the frame's edges
 const int card_pad = 14;     // between the card's edge and what it holds
 const int tile_shown = 40;   // the tiles' pictures, made smaller
-const int tile_row = 48;
+const int tile_row = 44;
 const int largest_line_size = 24;  // the text font's size for the card's lines
 
 BITMAP* card = nullptr;  // made once, laid over each frame it shows on

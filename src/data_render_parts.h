@@ -118,6 +118,11 @@ extern scene_cache scene;
 
 void compose_scene(const scene_source& source);
 
+// The keyboard and pad cursor: where it may leave ink (nothing while it is
+// hidden or outside the build phase and the battle), and drawing it.
+area cursor_reach(const game* g);
+void draw_cursor(BITMAP* target, const game* g);
+
 extern BITMAP* framed_target;  // the bitmap that holds `shown`, untouched since
 
 // The score panel kept from the last score-screen frame is no longer on screen.

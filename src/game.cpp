@@ -34,8 +34,6 @@ bool in_firing_region(int x, int y) {
     return x > 0 && x <= firing_right && y > field_top && y < field_bottom;
 }
 
-bool left_button() { return mouse_b & 1; }
-
 }  // namespace
 
 std::mutex scores_guard;
@@ -77,6 +75,11 @@ void game::reset(int new_level) {
 }
 
 int game::update() {
+    take_input();
+    return step();
+}
+
+int game::step() {
     if (key_delay != 0) key_delay--;
     if (shield < full_shield && std::rand() % shield_mend_odds == 0) shield++;
     int mode_before = mode;
@@ -86,15 +89,19 @@ int game::update() {
         case mode_dialog: dialog_step(); break;
         default: break;
     }
-    // The dialog that a click or a battle's end opens shows in the same tick.
-    if (mode_before != mode_dialog && mode == mode_dialog) dialog_step();
-    clear_keybuf();
+    // The dialog that a click or a battle's end opens shows in the same
+    // tick; the key of that tick (Space on START, a shot as the battle ends)
+    // was meant for the play, not as an answer.
+    if (mode_before != mode_dialog && mode == mode_dialog) {
+        input.any_key = false;
+        dialog_step();
+    }
     return 0;
 }
 
 // Follows the left button; true only in the tick it goes down.
 bool game::new_press() {
-    if (!left_button()) {
+    if (!input.left) {
         mouse_down = false;
         return false;
     }
@@ -108,7 +115,7 @@ bool game::new_press() {
 void game::build_step() {
     if (!new_press()) return;
     play(sound_click);
-    int x = mouse_x, y = mouse_y;
+    int x = input.x, y = input.y;
     if (in_palette(x, y, screen_width)) selected = (y - palette_top) / slot_pitch;
     if (in_start_button(x, y)) {
         mode = mode_dialog;
@@ -150,8 +157,9 @@ void game::place_magnets() {
 void game::battle_step() {
     if (time_left != 0) time_left--;
 
-    if (new_press() && in_firing_region(mouse_x, mouse_y)) {
-        meteors.push_back(meteor(mouse_x, mouse_y));
+    // The region is checked, and the meteor started, at the one point this tick's input holds.
+    if (new_press() && in_firing_region(input.x, input.y)) {
+        meteors.push_back(meteor(input.x, input.y));
         play(sound_shot);
         score--;
     }
@@ -232,35 +240,43 @@ namespace {
 // How long the sound note shows after M: about a second.
 const int sound_note_ticks = 60;
 
-// The keys the game adds, once a tick before the rules read the keyboard.
-struct added_key_effects {
-    int sound_note_left = 0;  // ticks the sound note still shows
-
-    void take(const game& g, pause_control& pause) {
-        bool in_play = g.mode == mode_build || g.mode == mode_battle;
-        added_keys k = take_added_keys(in_play || pause.active());
-        if (k.fullscreen) switch_fullscreen();
-        if (k.sound) {
-            set_sound_on(!sound_on());
-            remember_choice("mute", !sound_on());
-            sound_note_left = sound_note_ticks;
-        }
-        if (k.help && in_play) pause.open_help();
-    }
-
-    void draw_over(BITMAP* target, const pause_control& pause) {
-        if (pause.help_shown())
-            draw_help_card(target);
-        else if (pause.active())
-            draw_pause_banner(target);
-        if (sound_note_left > 0) {
-            sound_note_left--;
-            draw_sound_note(target, sound_on());
-        }
-    }
-};
-
 }  // namespace
+
+// The keys the game adds come out of the keyboard buffer first, so that the
+// snapshot never sees them as "any key".
+void tick_loop::take_added_keys_and_input() {
+    game& g = record;
+    bool in_play = g.mode == mode_build || g.mode == mode_battle;
+    added_keys k = take_added_keys(in_play || pause.active());
+    g.take_input(pause.active());
+    if (k.fullscreen) switch_fullscreen();
+    if (k.sound) {
+        set_sound_on(!sound_on());
+        remember_choice("mute", !sound_on());
+        sound_note_left = sound_note_ticks;
+    }
+    if ((k.help || g.input.help) && in_play) pause.open_help();
+}
+
+bool tick_loop::tick() {
+    if (waits) wait_for_tick();
+    gfx_pump_input();
+    poll_mouse();
+    if (sound_note_left > 0) sound_note_left--;  // the note of an M pressed in this tick shows
+    take_added_keys_and_input();
+    if (before_step) before_step(record);
+    bool stepped = !pause.hold(record);
+    if (stepped) record.step();
+    if (after_step) after_step(record);
+    draw(bDraw, &record);
+    if (pause.help_shown())
+        draw_help_card(bDraw);
+    else if (pause.active())
+        draw_pause_banner(bDraw);
+    if (sound_note_left > 0) draw_sound_note(bDraw, sound_on());
+    gfx_update();
+    return stepped;
+}
 
 void run(bool help_first) {
     game g;
@@ -269,18 +285,9 @@ void run(bool help_first) {
         running_game = &g;
     }
     g.enter_test_score();
-    pause_control pause;
-    added_key_effects added;
-    if (help_first) pause.open_help();
-    while (!should_stop()) {
-        wait_for_tick();
-        poll_mouse();
-        added.take(g, pause);
-        if (!pause.hold(g)) g.update();
-        draw(bDraw, &g);
-        added.draw_over(bDraw, pause);
-        gfx_update();
-    }
+    tick_loop loop(g);
+    if (help_first) loop.pause.open_help();
+    while (!should_stop()) loop.tick();
     std::lock_guard<std::mutex> lock(scores_guard);
     running_game = nullptr;
 }

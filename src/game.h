@@ -3,6 +3,7 @@
 // high-score table.
 #pragma once
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -54,6 +55,36 @@ struct granny {
 void magnet_adjust(int attract_x, int attract_y, int repulse_x, int repulse_y, int granny_x,
                    int granny_y, float* force_x, float* force_y);
 
+const int key_slots = 128;  // Allegro's key[] and its scancodes
+
+// What the player does, sampled once at the start of a tick (after the
+// window's pending events reached Allegro): the rules, the pause and the
+// score screen read this and nothing else, so every part of a tick sees one
+// pointer position, one set of buttons and one set of keys. It is taken
+// from mouse_x, mouse_y, mouse_b and key[] (and the pad), so whatever sets
+// those drives the game.
+struct input_snapshot {
+    int x = 0, y = 0;          // the pointer in frame pixels, or the cursor's point while it shows
+    bool left = false;         // the left button, or the cursor's click (Space, Enter, the pad's A)
+    bool any_key = false;      // a key or a pad button went down since the last tick
+    bool pad_pressed = false;  // a pad button went down since the last tick
+    bool help = false;         // the pad's Back went down: the help card
+    bool alt = false;          // Alt is held (Alt+Enter switches the screen)
+    // key[] as it stood, with the pad's A, B and X held as Y, N and M (the
+    // story's answers) and its Start as Pause.
+    char keys[key_slots] = {};
+};
+
+// The keyboard and pad cursor, shown once a cursor key is used and hidden
+// when the mouse moves; the renderer draws it. In the build phase it is a
+// frame round the cell, palette slot or START button it stands on, in the
+// battle a crosshair.
+struct play_cursor {
+    bool shown = false;
+    int x = 0, y = 0;     // where its click lands, in frame pixels
+    screen_rect frame{};  // the build phase's framed place
+};
+
 class game {
 public:
     bool mouse_down;
@@ -78,6 +109,8 @@ public:
     std::vector<granny> grannies;
     std::vector<meteor> meteors;
     std::vector<int> highscores;
+    input_snapshot input;  // this tick's input: all the rules read of the player
+    play_cursor cursor;
 
     game();
     ~game();
@@ -85,6 +118,13 @@ public:
     game& operator=(const game&) = delete;
 
     void reset(int level);
+    // Takes this tick's input into `input` (see game_input.cpp); `held`:
+    // the pause holds the record, so the cursor's click keys count only once
+    // let go. The tick loop calls it once a tick.
+    void take_input(bool held = false);
+    // One step of the record with `input`.
+    int step();
+    // take_input and step: one tick of the rules with the input as it stands.
     int update();
 
     void load_highscores();
@@ -109,6 +149,17 @@ private:
     std::vector<int> entered_scores;  // entered since then
 
     void tell_save_failure();
+
+    struct input_memory {  // what take_input compares with the tick before
+        int mouse_x = -1, mouse_y = -1, mouse_b = 0;
+        int pad_buttons = 0;                  // a bit for each button held
+        int build_column = 0, build_row = 0;  // the cursor's place in the build phase
+        float aim_x = field_width / 2, aim_y = (field_top + field_bottom) / 2;  // in the battle
+        int moving_ticks = 0;  // how long a direction has been held
+        int last_mode = -1;
+        bool click_armed = false;  // the click keys were let go in play
+    } memory;
+    void move_cursor(const input_snapshot& in, bool in_play);
 
     bool new_press();
     void build_step();
@@ -156,8 +207,8 @@ bool opens_score_screen(int scene, int step);
 // resumes exactly where it stood.
 class pause_control {
 public:
-    // Called once a tick before the update; true when the record must not be
-    // stepped in this tick.
+    // Called once a tick, after the input is taken and before the step; true
+    // when the record must not be stepped in this tick. Reads g.input.
     bool hold(const game& g);
     bool active() const { return paused; }
     // Shows the help card (in the build phase or the battle, or at the start).
@@ -167,8 +218,8 @@ public:
 private:
     bool paused = false;
     bool help = false;
-    int pause_key = 0;         // the key that paused, until it is let go
-    bool button_held = false;  // the left button was down at the last tick
+    int pause_key = 0;            // the key that paused, until it is let go
+    bool button_held = false;     // the left button was down at the last tick
     bool awaits_release = false;  // a click closed the card: held until it is let go
     void start(int scancode);
     void stop();
@@ -186,6 +237,33 @@ struct added_keys {
 added_keys take_added_keys(bool sound_key_counts);
 // Between the window and fullscreen, remembered for the next start.
 void switch_fullscreen();
+
+// One tick of the main loop, the body that run() repeats 60 times a second
+// and the tests, the benchmarks and the soak call: wait for the frame timer,
+// hand the window's pending events to Allegro, take the keys the game adds
+// and the input snapshot, step the record unless the pause holds it, draw
+// the frame and what lies over it (the help card, the pause banner, the
+// sound note), present it.
+class tick_loop {
+public:
+    explicit tick_loop(game& g) : record(g) {}
+    // True when the record was stepped (the pause did not hold it).
+    bool tick();
+
+    game& record;
+    pause_control pause;
+    bool waits = true;  // false where the caller plays the frame timer (headless)
+    // A benchmark's hold on its scene, just before and after the step.
+    std::function<void(game&)> before_step, after_step;
+
+private:
+    int sound_note_left = 0;  // ticks the sound note still shows
+    void take_added_keys_and_input();
+};
+
+// The pad: Allegro's joystick, if one is there at the start. A pad that is
+// absent, unplugged or broken is a pad whose buttons are all up.
+void start_pad();
 
 // The score table may be saved from another thread when the display is lost
 // (see save_running_game_scores): its changes and that save take turns.

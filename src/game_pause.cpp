@@ -29,29 +29,29 @@ void pause_control::open_help() {
 
 // Dialogs and the score table read the keyboard themselves: there P is an
 // answer like any other key, so only the build phase and the battle pause.
-// As in the dialogs, which key was pressed is read from key[] at the press.
+// As in the dialogs, which key was pressed is read from the keys held at the
+// press.
 bool pause_control::hold(const game& g) {
+    const input_snapshot& in = g.input;
     bool lost_focus = window_lost_focus.exchange(0) != 0;
-    bool button_was_held = std::exchange(button_held, (mouse_b & 1) != 0);
+    bool button_was_held = std::exchange(button_held, in.left);
     if (!paused) {
         if (g.mode != mode_build && g.mode != mode_battle) return false;
-        bool pause_pressed = keypressed() && (key[KEY_P] || key[KEY_PAUSE]);
+        bool pause_pressed = in.any_key && (in.keys[KEY_P] || in.keys[KEY_PAUSE]);
         if (!pause_pressed && !(lost_focus && g.mode == mode_battle)) return false;
-        start(!pause_pressed ? 0 : key[KEY_P] ? KEY_P : KEY_PAUSE);
-        clear_keybuf();
+        start(!pause_pressed ? 0 : in.keys[KEY_P] ? KEY_P : KEY_PAUSE);
         return true;
     }
     // The key that paused repeats while held: it cannot resume until let go.
-    if (pause_key && !key[pause_key]) pause_key = 0;
+    if (pause_key && !in.keys[pause_key]) pause_key = 0;
     if (help && button_held && !button_was_held) {  // a click closes the card
         help = false;
         awaits_release = true;
     }
     if (awaits_release) {
         if (!button_held) awaits_release = false, stop();
-    } else if (pause_key == 0 && keypressed()) {
+    } else if (pause_key == 0 && in.any_key) {
         stop();
     }
-    clear_keybuf();
     return paused;
 }

@@ -235,13 +235,18 @@ void game::show_highscores() {
         // screen shows the table merged with what other copies saved.
         save_highscores();
     }
+    // The main loop's tick, with the table for the record: Enter (not
+    // Alt+Enter, the fullscreen) or a pad button closes it.
     while (!should_stop()) {
         wait_for_tick();
+        gfx_pump_input();
         poll_mouse();
-        if (take_added_keys(false).fullscreen) switch_fullscreen();
+        bool fullscreen = take_added_keys(false).fullscreen;
+        take_input(true);
+        if (fullscreen) switch_fullscreen();
         draw_score(bDraw, &highscores, score);
         if (save_failed) draw_notice(bDraw, "This score could not be saved");
-        if (key[KEY_ENTER] && !(key_shifts & KB_ALT_FLAG)) break;  // Alt+Enter is fullscreen
+        if ((input.keys[KEY_ENTER] && !input.alt) || input.pad_pressed) break;
         gfx_update();
     }
 }

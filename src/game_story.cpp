@@ -155,7 +155,7 @@ void game::say(int portrait, const char* line1, const char* line2, const char* l
 // A key counts when the delay has run out and a press is waiting; it is
 // taken, whatever key it was, and the next one waits five ticks.
 bool game::key_taken() {
-    if (key_delay != 0 || !keypressed()) return false;
+    if (key_delay != 0 || !input.any_key) return false;
     key_delay = dialog_key_delay;
     return true;
 }
@@ -201,7 +201,7 @@ void game::dialog_step() {
     say(page->portrait, page->lines[0], page->lines[1], page->lines[2]);
     if (!key_taken()) return;
     for (const transition& t : page->on_key) {
-        if (t.key == no_key || (t.key != any_key && !key[t.key])) continue;
+        if (t.key == no_key || (t.key != any_key && !input.keys[t.key])) continue;
         if (t.next_scene != unchanged) scene = t.next_scene;
         if (t.next_step != unchanged) scene_step = t.next_step;
         carry_out(t.action);

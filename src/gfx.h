@@ -75,3 +75,7 @@ bool gfx_key_from_player();
 // switch mode and its callbacks): `again` sets it, called after gfx_open's
 // mode and after each switch.
 void gfx_on_new_mode(void (*again)());
+
+// Hands the window's pending input events to Allegro now, rather than when
+// its input thread next looks (nothing to do where there is no X window).
+void gfx_pump_input();

@@ -2,8 +2,9 @@
 // _NET_WM_ICON picture task bars read, the window manager's fullscreen
 // state, the mouse read in frame pixels while the frame is shown scaled
 // or away from the window's corner, the keys the player really pressed and
-// the keyboard held through a switch; and sending scaled frames straight
-// into the window's XImage.
+// the keyboard held through a switch; sending scaled frames straight into
+// the window's XImage; and handing the window's pending input to Allegro at
+// the start of each tick.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -315,8 +316,19 @@ void gfx_x_leave_fullscreen() {
     XUNLOCK();
 }
 
+// Allegro's input thread reads the X connection about every 10 ms; the game
+// hands it what is pending at the start of each tick, so a press waits for
+// no thread. The same call that thread makes, under the same lock.
+void gfx_pump_input() {
+    if (!_xwin.display) return;
+    XLOCK();
+    _xwin_handle_input();
+    XUNLOCK();
+}
+
 #else
 
+void gfx_pump_input() {}
 void gfx_x_window_ready(int, int, const gfx_view& next) { view = next; }
 bool gfx_x_send_scaled(BITMAP*, const gfx_rect*, int) { return false; }
 void gfx_x_leave_fullscreen() {}

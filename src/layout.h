@@ -81,6 +81,13 @@ constexpr offset badge_from = {50, 21}, badge_to = {10, 42}, stock_text = {34, 3
 // a click counts inside it, the left and top edges excluded.
 constexpr screen_rect start_button = {522, 424, 622, 471};
 
+// ---- the keyboard and pad cursor
+
+constexpr rgb cursor_colour = {255, 220, 0};
+const int cursor_frame_width = 3;  // the build phase's frame, drawn inside the framed place
+const int crosshair_ring = 9;      // the battle's crosshair: a ring, outlined in black,
+const int crosshair_reach = 14;    // and four strokes from the ring's edge out to here
+
 // ---- scenery and the battle
 
 const int top_strip_y = 38;  // the strip of scenery above the field

@@ -46,7 +46,10 @@ static void print_help() {
         "  -h, --help        show this help and exit\n"
         "      --version     show the version and exit\n\n"
         "Keys: F1 shows how to play, P or Pause pauses, M turns the sound off or on,\n"
-        "F11 or Alt+Enter switches full screen, Escape quits.\n\n"
+        "F11 or Alt+Enter switches full screen, Escape quits. Without a mouse the\n"
+        "arrows move a cursor and Space or Enter clicks; a gamepad's stick or d-pad\n"
+        "moves it, A clicks (and answers Y; B and X answer N and M), Start pauses\n"
+        "and Back shows the help card.\n\n"
         "The screen, scale and sound choices are remembered in\n  %s\n"
         "(the command line wins). The high scores are kept in hi.dat beside the\n"
         "game when it runs from its own folder, else in\n  %s\n",

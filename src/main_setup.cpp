@@ -114,6 +114,7 @@ int setup(launch_choices& choices) {
     std::srand(std::time(nullptr));
     install_keyboard();
     install_mouse();
+    start_pad();
     install_timer();
     // Muted, the sound card stays closed until M turns the sound on.
     if (choices.mute)

@@ -1,4 +1,4 @@
-// The soak: a long run of game::update and draw with random mouse and key
+// The soak: a long run of the main loop's tick with random mouse and key
 // input through every mode, checking after each tick what must always
 // hold, and that memory stays flat.
 //
@@ -235,7 +235,14 @@ int main(int argc, char** argv) {
     std::srand(seed);
     player you(seed);
 
+    // M turns the sound off and on in play, and is remembered: in the run's folder.
+    if (char* here = getcwd(nullptr, 0)) {
+        setenv("XDG_CONFIG_HOME", here, 1);
+        std::free(here);
+    }
     auto g = std::make_unique<game>();
+    tick_loop loop(*g);
+    loop.waits = false;  // this loop plays the frame timer
     tally t;
     long memory_mark_tick = std::min(100000L, ticks / 10);
     long memory_at_mark = heap_in_use();
@@ -246,9 +253,7 @@ int main(int argc, char** argv) {
         you.next_tick(*g);
         go_on = 1;  // the score screen waits for the frame timer
         int mode_before = g->mode, scene_before = g->scene, step_before = g->scene_step;
-        g->update();
-        draw(bDraw, g.get());
-        gfx_update();
+        loop.tick();
 
         t.ticks_in_mode[std::clamp(mode_before, 0, 2)]++;
         if (mode_before == mode_battle && g->mode == mode_dialog)

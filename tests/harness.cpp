@@ -39,9 +39,9 @@ void release_input() {
 }
 
 void tick(game& g) {
-    g.update();
-    draw(bDraw, &g);
-    gfx_update();
+    tick_loop loop(g);
+    loop.waits = false;
+    loop.tick();
 }
 
 void use_system_font() {

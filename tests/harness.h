@@ -15,7 +15,7 @@ void remove_score_file();
 const char* score_file_path();
 // Forgets every key and button, and any press waiting in the buffer.
 void release_input();
-// One tick of the main loop's work: update, draw, present.
+// One tick of the main loop (tick_loop::tick) without the wait.
 void tick(game& g);
 
 // With the text library started: puts a system face at the game's text

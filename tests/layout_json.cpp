@@ -122,6 +122,8 @@ int main(int argc, char** argv) {
     colour("panel_colour", panel_colour);
     colour("grid_line_colour", grid_line_colour);
     colour("selection_colour", selection_colour);
+    colour("cursor_colour", cursor_colour);
+    number("crosshair_reach", crosshair_reach);
     colour("score_sheet_colour", score_sheet_colour);
     placeholder_colour("ground_placeholder", ground_piece(nullptr, 0));
     placeholder_colour("palette_placeholder", palette_tile(nullptr, 0));

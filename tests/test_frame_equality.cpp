@@ -16,6 +16,7 @@
 #include "alfont.h"
 #include "data_media.h"
 #include "data_render.h"
+#include "data_render_parts.h"
 #include "game.h"
 #include "gfx.h"
 #include "harness.h"
@@ -69,6 +70,9 @@ void reference_frame(BITMAP* t, const game& g) {
     } else if (g.mode == mode_dialog) {
         draw_dialog(t, const_cast<game*>(&g));
     }
+    // The cursor's own look is pinned by the render tests; here, that it lies on top.
+    if (g.cursor.shown && (g.mode == mode_build || g.mode == mode_battle))
+        drawing::draw_cursor(t, &g);
 }
 
 void reference_score(BITMAP* t, const std::vector<int>& scores, int current) {
@@ -261,7 +265,15 @@ TEST_F(FrameEquality, EveryShownChangeIsRepainted) {
         {"a tile swapped", [&] { g.grid[3][2] = down_tile; }},
         {"another slot selected", [&] { g.selected = 4; }},
         {"a stock count", [&] { g.stock[1] = 7; }},
+        {"the cursor shows",
+         [&] {
+             g.cursor = {true, 96, 112, {64, 112, 127, 175}};
+         }},
+        {"it steps to START", [&] { g.cursor.frame = start_button; }},
         {"the battle begins", [&] { g.mode = mode_battle; }},
+        {"the crosshair glides", [&] { g.cursor.x += 3, g.cursor.y -= 1; }},
+        {"into the texts", [&] { g.cursor.x = 560, g.cursor.y = 400; }},
+        {"it hides", [&] { g.cursor.shown = false; }},
         {"a granny comes", [&] { g.grannies.push_back(granny_at(100, 200)); }},
         {"she walks a pixel", [&] { g.grannies[0].x += 1; }},
         {"one more behind her", [&] { g.grannies.push_back(granny_at(96, 201)); }},

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "alfont.h"
+#include "data_handler.h"
 #include "game_fixture.h"
 
 namespace {
@@ -20,7 +22,25 @@ std::vector<float> snapshot(const game& g) {
 
 class Pause : public GameTest {
 protected:
-    pause_control pause;
+    std::unique_ptr<tick_loop> loop;
+    pause_control& pause() { return loop->pause; }
+    // The loop draws: with the placeholders.
+    void SetUp() override {
+        GameTest::SetUp();
+        alfont_init();
+        load_data();
+        fresh_loop();
+    }
+    void TearDown() override {
+        loop.reset();
+        unload_data();
+        alfont_exit();
+        GameTest::TearDown();
+    }
+    void fresh_loop() {
+        loop = std::make_unique<tick_loop>(*g);
+        loop->waits = false;
+    }
 
     // One main-loop tick: the pause, or else one game tick. `pressed` is
     // pressed in this tick, `held` stays down and repeats. True for a game tick.
@@ -30,8 +50,7 @@ protected:
                 key[k] = 1;
                 simulate_keypress(k << 8);
             }
-        bool stepped = !pause.hold(*g);
-        if (stepped) g->update();
+        bool stepped = loop->tick();
         if (pressed) key[pressed] = 0;
         return stepped;
     }
@@ -41,6 +60,7 @@ protected:
     std::vector<std::vector<float>> battle(int pause_at) {
         std::srand(7);
         g = std::make_unique<game>();
+        fresh_loop();
         start_battle();
         std::vector<std::vector<float>> record;
         int paused_ticks = 0;
@@ -83,18 +103,18 @@ TEST_F(Pause, DialogsKeepTheirKeysAndOnlyABattlePausesOnFocusLoss) {
     EXPECT_TRUE(loop_tick(KEY_P));  // taken as an answer, with Y held: Y
     key[KEY_Y] = 0;
     EXPECT_EQ(g->scene_step, 1);
-    EXPECT_FALSE(pause.active());
+    EXPECT_FALSE(pause().active());
 
     g->reset(0);
     window_lost_focus = 1;
     EXPECT_TRUE(loop_tick(0));
-    EXPECT_FALSE(pause.active()) << "the build phase waits for nobody";
+    EXPECT_FALSE(pause().active()) << "the build phase waits for nobody";
     start_battle();
     window_lost_focus = 1;
     EXPECT_FALSE(loop_tick(0));
     for (int i = 0; i < 100; i++) EXPECT_FALSE(loop_tick(0));
     EXPECT_TRUE(loop_tick(KEY_ENTER));
-    EXPECT_FALSE(pause.active());
+    EXPECT_FALSE(pause().active());
 }
 
 // The help card holds the game and the click that closes it lays no tile;
@@ -106,22 +126,22 @@ TEST_F(Pause, TheHelpCardsClickLaysNoTileAndTheAddedKeysStayOutOfTheStory) {
             key[down] = 1;
             simulate_keypress(down << 8);
         }
-        added_keys k = take_added_keys(g->mode != mode_dialog);
-        if (k.help && g->mode != mode_dialog) pause.open_help();
-        if (!pause.hold(*g)) g->update();
-        return k;
+        loop->tick();
     };
-    EXPECT_TRUE(tick(KEY_F1).help);
-    EXPECT_FALSE(tick(KEY_F1).help) << "a held key counts once";
+    tick(KEY_F1);
+    EXPECT_TRUE(pause().help_shown());
+    loop->pause = pause_control();
+    tick(KEY_F1);
+    EXPECT_FALSE(pause().help_shown()) << "a held key counts once";
     key[KEY_F1] = 0;
-    EXPECT_TRUE(pause.help_shown());
+    loop->pause.open_help();
     mouse_x = 100, mouse_y = 100, mouse_b = 1;
     for (int i = 0; i < 5; i++) tick(0);
-    EXPECT_FALSE(pause.help_shown());
-    EXPECT_TRUE(pause.active()) << "held until the button is let go";
+    EXPECT_FALSE(pause().help_shown());
+    EXPECT_TRUE(pause().active()) << "held until the button is let go";
     mouse_b = 0;
     tick(0);
-    EXPECT_FALSE(pause.active());
+    EXPECT_FALSE(pause().active());
     EXPECT_EQ(g->grid[1][0], bare_ground) << "the closing click laid a tile";
     mouse_b = 1;
     tick(0);
@@ -138,9 +158,11 @@ TEST_F(Pause, TheHelpCardsClickLaysNoTileAndTheAddedKeysStayOutOfTheStory) {
         key[k] = 0;
     }
     EXPECT_EQ(g->key_delay, 0) << "F1 or F11 reached the story";
-    EXPECT_FALSE(pause.active());
-    EXPECT_FALSE(tick(KEY_M).sound);
+    EXPECT_FALSE(pause().active());
+    bool sound_before = sound_on();
+    tick(KEY_M);
     key[KEY_M] = 0;
+    EXPECT_EQ(sound_on(), sound_before);
     EXPECT_EQ(g->key_delay, dialog_key_delay) << "M is a key of the story";
 }
 

@@ -36,7 +36,7 @@ L = None
 
 def load_layout(path):
     global L, CASTLE_PIXEL, CASTLE_LINE, FEET_TOP, FEET_BOTTOM, START_BUTTON
-    global PANEL, SCORE_PANEL, GROUND, WHITE, RED, GREEN, STRIP, LONGEST_FALL
+    global PANEL, SCORE_PANEL, GROUND, WHITE, RED, GREEN, STRIP, LONGEST_FALL, CURSOR
     with open(path) as f:
         L = argparse.Namespace(**json.load(f))
     PANEL = tuple(L.panel_colour)
@@ -44,6 +44,7 @@ def load_layout(path):
     GROUND = tuple(L.ground_placeholder)  # the pictures are placeholders here
     WHITE = tuple(L.grid_line_colour)
     RED = tuple(L.selection_colour)
+    CURSOR = tuple(L.cursor_colour)
     GREEN = tuple(L.palette_placeholder)
     STRIP = tuple(L.strip_placeholder)
     # Falling steps of a meteor clicked on the field's lowest row.
@@ -60,7 +61,7 @@ def load_layout(path):
 
 
 # Colours the player looks for, from the layout as well.
-PANEL = SCORE_PANEL = GROUND = WHITE = RED = GREEN = STRIP = None
+PANEL = SCORE_PANEL = GROUND = WHITE = RED = GREEN = STRIP = CURSOR = None
 LONGEST_FALL = None
 SCAN_TOP, SCAN_BOTTOM = 52, 445  # rows that can hold a granny's bottom edge
 
@@ -445,8 +446,8 @@ def feet_from_edge(y, x0, x1):
 
 
 class Battle:
-    def __init__(self, view, field, shots_log):
-        self.view, self.field = view, field
+    def __init__(self, view, field, shots_log, hands):
+        self.view, self.field, self.hands = view, field, hands
         self.shots = []
         self.fired = 0
         self.frames = 0
@@ -496,8 +497,7 @@ class Battle:
         return False
 
     def fire(self, cx, cy):
-        t = time.monotonic()
-        click(cx, cy, hold=0.04, after=0.035)
+        t = self.hands.shoot(self.view, cx, cy)
         self.shots.append(Shot(cx, cy, t))
         self.fired += 1
         self.shots_log.write("%.3f %d %d\n" % (t - T0, cx, cy))
@@ -518,12 +518,14 @@ class Battle:
                 continue
             if self.covered(path, s.time):
                 continue
-            target = self.aim(path, time.monotonic() + 0.005, s.time)
+            near_x, near_y = path[min(60, len(path) - 1)] or p
+            lead = self.hands.travel_time(near_x, near_y)
+            target = self.aim(path, time.monotonic() + lead, s.time)
             if target is None:
                 continue
             self.fire(*target)
             shots_here += 1
-            if shots_here >= 5:
+            if shots_here >= self.hands.shots_per_look:
                 break
         return shots_here
 
@@ -547,9 +549,243 @@ class Battle:
             time.sleep(0.01)
 
 
+# ---------------------------------------------------------------- hands
+
+def stop_of(place):
+    """Where the keyboard's frame stands for a place: (column, row), the
+    palette and START being the column right of the grid."""
+    if place[0] == "cell":
+        return place[1], place[2]
+    if place[0] == "slot":
+        return L.grid_columns, place[1]
+    return L.grid_columns, L.palette_slots  # START
+
+
+def stop_corner(stop):
+    """A pixel just inside the top-left corner of the frame at a stop."""
+    col, row = stop
+    if col < L.grid_columns:
+        return L.cell_size * col + 1, L.field_top + L.cell_size * row + 1
+    if row < L.palette_slots:
+        return L.screen_width - L.palette_left_from_right + 1, L.palette_top + L.slot_pitch * row + 1
+    return L.start_button[0] + 1, L.start_button[1] + 1
+
+
+def ramp_ticks(d):
+    """Ticks a held direction takes to glide the crosshair d pixels."""
+    n, gone = 0, 0.0
+    while gone + 0.5 < d:
+        gone += min(1 + 0.25 * n, 8)
+        n += 1
+    return n
+
+
+class MouseHands:
+    """Plays with the mouse and the keyboard, as the game always could."""
+    name = "mouse"
+    score_key = "Return"
+    shots_per_look = 5
+
+    def press_place(self, view, place):
+        if place[0] == "cell":
+            xy = cell_centre(place[1], place[2])
+        elif place[0] == "slot":
+            xy = slot_centre(place[1])
+        else:
+            xy = START_BUTTON
+        click(*xy, hold=0.06, after=0.1)
+
+    def answer(self):
+        hold_key("y", 0.07)
+        return "y"
+
+    def close_score(self):
+        hold_key("Return", 0.08)
+        return self.score_key
+
+    def travel_time(self, x, y):
+        return 0.005
+
+    def shoot(self, view, x, y):
+        """Drops a meteor at (x, y); returns when the press began."""
+        t = time.monotonic()
+        click(x, y, hold=0.04, after=0.035)
+        return t
+
+
+class CursorHands:
+    """Plays without the mouse: the arrows (or the pad's d-pad and stick) move
+    the game's cursor, Space (or the pad's A) clicks where it stands."""
+
+    shots_per_look = 1  # the cursor takes its time to get there: look again after each
+
+    def __init__(self):
+        self.aim = None  # where the crosshair was last seen
+
+    # the frame of the build phase, found at the corners of its places
+    def frame_at(self, s):
+        for col in range(L.grid_columns + 1):
+            for row in range(L.grid_rows):
+                if near(s.pixel(*stop_corner((col, row))), CURSOR, 40):
+                    return col, row
+        return None
+
+    def press_place(self, view, place):
+        want = stop_of(place)
+        for _ in range(40):
+            at = self.frame_at(view.grab())
+            if at == want:
+                break
+            if at is None:
+                self.step(-1, 0)  # the first press shows the frame where it stood
+            elif at[0] != want[0]:
+                self.step(1 if want[0] > at[0] else -1, 0)
+            else:
+                self.step(0, 1 if want[1] > at[1] else -1)
+            time.sleep(0.05)
+        else:
+            raise Failure("the keyboard frame never reached %s" % (place,))
+        self.click(0.06)
+        time.sleep(0.1)
+
+    def crosshair(self, s):
+        """The crosshair's centre on a screenshot, or None."""
+        xs, ys = [], []
+        for y in range(L.field_top, L.field_bottom):
+            for a, b in s.runs(self.cursor_pixel, y, 0, L.firing_right + L.crosshair_reach + 1):
+                xs += [a, b]
+                ys.append(y)
+        if not xs:
+            return None
+        return (min(xs) + max(xs)) // 2, (min(ys) + max(ys)) // 2
+
+    def find_aim(self, view):
+        s = view.grab()
+        self.cursor_pixel = self.exact_cursor(s)
+        return self.crosshair(s) if self.cursor_pixel else None
+
+    def exact_cursor(self, s):
+        """The cursor's colour as this X server shows it, read off the screen."""
+        if getattr(self, "cursor_pixel", None):
+            return self.cursor_pixel
+        for y in range(L.field_top, L.field_bottom, 2):
+            for x in range(0, L.firing_right, 2):
+                if near(s.pixel(x, y), CURSOR, 30):
+                    return s.pixel(x, y)
+        return None
+
+    def travel_time(self, x, y):
+        if self.aim is None:
+            return 0.6
+        return (max(ramp_ticks(abs(x - self.aim[0])), ramp_ticks(abs(y - self.aim[1]))) + 4) * TICK
+
+    def shoot(self, view, x, y):
+        if self.aim is None:
+            self.step(1, 0)  # shows the crosshair
+            time.sleep(0.1)
+            self.aim = self.find_aim(view)
+            if self.aim is None:
+                raise Failure("no crosshair after an arrow in the battle")
+        for _ in range(3):
+            dx, dy = x - self.aim[0], y - self.aim[1]
+            if abs(dx) <= 4 and abs(dy) <= 4:
+                break
+            self.glide(dx, dy)
+            time.sleep(0.03)
+            seen = self.crosshair(view.grab())
+            self.aim = seen if seen else (x, y)
+        t = time.monotonic()
+        self.click(0.04)
+        time.sleep(0.035)
+        return t
+
+    def glide(self, dx, dy):
+        nx, ny = ramp_ticks(abs(dx)), ramp_ticks(abs(dy))
+        sx, sy = (dx > 0) - (dx < 0), (dy > 0) - (dy < 0)
+        self.hold_axes(sx if nx else 0, nx * TICK, sy if ny else 0, ny * TICK)
+
+
+class KeyHands(CursorHands):
+    name = "keys"
+    score_key = "Return"
+    arrows = {(1, 0): "Right", (-1, 0): "Left", (0, 1): "Down", (0, -1): "Up"}
+
+    def step(self, dx, dy):
+        hold_key(self.arrows[(dx, dy)], 0.07)
+
+    def click(self, hold):
+        hold_key("space", hold)
+
+    def hold_axes(self, sx, tx, sy, ty):
+        keys = [(self.arrows[(sx, 0)], tx)] if sx else []
+        keys += [(self.arrows[(0, sy)], ty)] if sy else []
+        keys.sort(key=lambda k: k[1])
+        args, waited = [], 0.0
+        for k, _ in keys:
+            args += ["keydown", k]
+        for k, t in keys:
+            args += ["sleep", "%.3f" % max(0.0, t - waited), "keyup", k]
+            waited = t
+        if args:
+            xdotool(*args)
+
+    # the story and the score table: the keys, as with the mouse
+    answer = MouseHands.answer
+    close_score = MouseHands.close_score
+
+
+class PadHands(CursorHands):
+    """The pad, through the FIFO the game reads as its joystick device:
+    Linux joystick events, 8 bytes each."""
+    name = "pad"
+    score_key = "A on the score screen"
+    A, STICK_X, STICK_Y, DPAD_X, DPAD_Y = 0, 0, 1, 6, 7
+
+    def __init__(self, fifo):
+        super().__init__()
+        self.fd = os.open(fifo, os.O_WRONLY)
+
+    def event(self, kind, number, value):
+        stamp = int(time.monotonic() * 1000) & 0xFFFFFFFF
+        os.write(self.fd, struct.pack("<IhBB", stamp, value, kind, number))
+
+    def button(self, hold):
+        self.event(1, self.A, 1)
+        time.sleep(hold)
+        self.event(1, self.A, 0)
+
+    def step(self, dx, dy):  # the d-pad
+        axis = self.DPAD_X if dx else self.DPAD_Y
+        self.event(2, axis, 32767 * (dx or dy))
+        time.sleep(0.07)
+        self.event(2, axis, 0)
+
+    def click(self, hold):
+        self.button(hold)
+
+    def hold_axes(self, sx, tx, sy, ty):  # the left stick
+        moves = [(self.STICK_X, sx, tx), (self.STICK_Y, sy, ty)]
+        moves = sorted((m for m in moves if m[1]), key=lambda m: m[2])
+        for axis, sign, _ in moves:
+            self.event(2, axis, 32767 * sign)
+        waited = 0.0
+        for axis, _, t in moves:
+            time.sleep(max(0.0, t - waited))
+            self.event(2, axis, 0)
+            waited = t
+
+    def answer(self):  # A answers Y, and is any key
+        self.button(0.07)
+        return "A"
+
+    def close_score(self):
+        self.button(0.08)
+        return self.score_key
+
+
 # ---------------------------------------------------------------- the game
 
-def build_phase(view, artifacts):
+def build_phase(view, artifacts, hands):
     s = wait_for(view, view.is_build, 30, "the build phase")
     view.calibrate(s)
     for col, row in [c for _, c in LAYOUT]:
@@ -557,7 +793,7 @@ def build_phase(view, artifacts):
             raise Failure("cell %d,%d is not bare ground at the start" % (col, row))
     for slot, (col, row) in LAYOUT:
         for attempt in range(4):
-            click(*slot_centre(slot), hold=0.06, after=0.1)
+            hands.press_place(view, ("slot", slot))
             s = view.grab()
             if slot_marked(s, slot):
                 break
@@ -565,7 +801,7 @@ def build_phase(view, artifacts):
             raise Failure("palette slot %d never got selected" % slot)
         want = GREEN if slot >= SLOT_REPULSE else STRIP
         for attempt in range(4):
-            click(*cell_centre(col, row), hold=0.06, after=0.1)
+            hands.press_place(view, ("cell", col, row))
             s = view.grab()
             if near(cell_colour(s, col, row), want):
                 break
@@ -574,7 +810,8 @@ def build_phase(view, artifacts):
             raise Failure("the tile of slot %d did not appear in cell %d,%d" % (slot, col, row))
         log("laid slot %d at cell %d,%d" % (slot, col, row))
     for attempt in range(4):
-        click(*START_BUTTON, hold=0.06, after=0.15)
+        hands.press_place(view, ("start",))
+        time.sleep(0.05)
         s = view.grab()
         if view.is_dialog(s):
             break
@@ -585,7 +822,7 @@ def build_phase(view, artifacts):
     log("pre-battle dialog open")
 
 
-def answer_until(view, goal, secs, describe):
+def answer_until(view, goal, secs, describe, hands=None):
     """Answers every dialog step with Y (a Y is also 'any key'), closes the
     score screen with Enter, until goal(screen) holds. Presses are spaced well
     beyond the dialog's five-tick key delay."""
@@ -596,12 +833,11 @@ def answer_until(view, goal, secs, describe):
         if goal(s):
             return s, presses
         st = view.state(s)
+        hands = hands or MouseHands()
         if st == "score":
-            hold_key("Return", 0.08)
-            presses.append("Return")
+            presses.append(hands.close_score())
         elif st == "dialog":
-            hold_key("y", 0.07)
-            presses.append("y")
+            presses.append(hands.answer())
         time.sleep(0.2)
     raise Failure("timed out waiting for %s (presses: %s)" % (describe, " ".join(presses)))
 
@@ -609,14 +845,17 @@ def answer_until(view, goal, secs, describe):
 def play(args):
     view = View(args.window)
     os.makedirs(args.artifacts, exist_ok=True)
+    hands = {"mouse": MouseHands, "keys": KeyHands}.get(args.input)
+    hands = hands() if hands else PadHands(args.pad)
     try:
         xdotool("mousemove", 320, 240)
-        build_phase(view, args.artifacts)
-        s, presses = answer_until(view, view.is_battle, 20, "the battle to start")
+        build_phase(view, args.artifacts, hands)
+        log("played with the %s" % hands.name)
+        s, presses = answer_until(view, view.is_battle, 20, "the battle to start", hands)
         log("battle started after %s" % " ".join(presses))
         field = Field(LAYOUT)
         with open(os.path.join(args.artifacts, "shots.txt"), "w") as shots_log:
-            battle = Battle(view, field, shots_log)
+            battle = Battle(view, field, shots_log, hands)
             t0 = time.monotonic()
             s = battle.run(limit=240)
         length = time.monotonic() - t0
@@ -631,7 +870,7 @@ def play(args):
             raise Failure("the battle was lost: the dialog after it has no first line")
 
         if args.until_score:
-            answer_until(view, view.is_score_screen, 30, "the score screen")
+            answer_until(view, view.is_score_screen, 30, "the score screen", hands)
             log("score screen open")
             with open(args.summary, "w") as f:
                 json.dump({"shots": battle.fired, "battle_seconds": round(length, 1),
@@ -644,9 +883,9 @@ def play(args):
                 seen["score"] = True
             return view.is_build(s) and not view.is_dialog(s)
 
-        s, presses = answer_until(view, level_one, 30, "the next build phase")
+        s, presses = answer_until(view, level_one, 30, "the next build phase", hands)
         log("next build phase after %s" % " ".join(presses))
-        if not seen["score"] and "Return" not in presses:
+        if not seen["score"] and hands.score_key not in presses:
             raise Failure("no score screen was seen between the battle and the next level")
         check_fresh_level(s)
         s.save_png(os.path.join(args.artifacts, "level1.png"))
@@ -754,6 +993,9 @@ def main():
     p.add_argument("--artifacts", required=True)
     p.add_argument("--summary", required=True)
     p.add_argument("--until-score", action="store_true")
+    p.add_argument("--input", choices=("mouse", "keys", "pad"), default="mouse",
+                   help="play with the mouse, the keyboard alone or the pad alone")
+    p.add_argument("--pad", help="with --input pad: the FIFO the game reads as its pad")
     p = sub.add_parser("battle")
     p.add_argument("--window", type=int, required=True)
     p = sub.add_parser("close")

@@ -11,6 +11,7 @@
 #include "data_handler.h"
 #include "game.h"
 #include "gfx.h"
+#include "safe_file.h"
 
 namespace {
 GFX_DRIVER standin_driver;
@@ -69,14 +70,8 @@ void stop_headless() {
 }
 
 bool read_bytes(const std::string& path, std::string* bytes) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
     bytes->clear();
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes->append(chunk, n);
-    std::fclose(f);
-    return true;
+    return read_whole_file(path, bytes);
 }
 
 std::string file_bytes(const std::string& path) {
