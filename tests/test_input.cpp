@@ -3,7 +3,7 @@
 // without a mouse.
 #include <gtest/gtest.h>
 
-#include "data_handler.h"
+#include "data_media.h"
 #include "game_fixture.h"
 
 namespace {
