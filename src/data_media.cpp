@@ -3,7 +3,6 @@
 // releasing them, and playing the sound effects.
 #include "data_handler.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +14,7 @@
 #include <utility>
 
 #include "media_files.h"
+#include "platform.h"
 
 std::string fname;
 char tmp[64];
@@ -92,7 +92,7 @@ bool openable(const char* path, const char* instead) {
 // opened (no permission, too many open files), that is the reason to give,
 // in the system's words; else `unreadable`, what is wrong with its content.
 void refuse_unloaded(const char* path, const char* unreadable, const char* instead) {
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = platform_open_for_reading(path);
     if (fd < 0) {
         refuse(path, std::strerror(errno), instead);
         return;

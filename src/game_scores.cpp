@@ -1,7 +1,6 @@
 // The high-score table: the hi.dat format, where the table is kept,
 // loading and saving it, and the modal score screen.
 #include <allegro.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -82,8 +81,8 @@ std::string choose_score_file(const std::string& beside) {
         std::fprintf(stderr, "tollybrook: cannot read the high scores in %s: %s\n", beside.c_str(),
                      std::strerror(errno));
     std::string seed;
-    struct stat st;
-    if (lstat(own.c_str(), &st) != 0 && read_whole_file(beside, &seed))
+    std::error_code error;
+    if (!fs::exists(fs::symlink_status(own, error)) && read_whole_file(beside, &seed))
         replace_file_safely(own, seed);
     std::fprintf(stderr, "tollybrook: scores are kept in %s\n", own.c_str());
     return own;

@@ -38,6 +38,8 @@ void gfx_lose_display();
 void gfx_x_window_ready(int frame_w, int frame_h, const gfx_view& next);
 // Asks the window manager to take the window out of fullscreen.
 void gfx_x_leave_fullscreen();
+// Sends what Allegro queued for the window at once (with no display, nothing).
+void gfx_x_flush();
 
 // A rectangle of the frame, in frame pixels.
 struct gfx_rect {

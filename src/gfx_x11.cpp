@@ -255,10 +255,18 @@ void gfx_x_leave_fullscreen() {
     XUNLOCK();
 }
 
+void gfx_x_flush() {
+    if (!_xwin.display) return;
+    XLOCK();
+    XFlush(_xwin.display);
+    XUNLOCK();
+}
+
 #else
 
 void gfx_x_window_ready(int, int, const gfx_view& next) { view = next; }
 bool gfx_x_send_scaled(BITMAP*, const gfx_rect*, int) { return false; }
 void gfx_x_leave_fullscreen() {}
+void gfx_x_flush() {}
 
 #endif
