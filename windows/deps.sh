@@ -55,10 +55,13 @@ unpacked() {
   echo "$out/$2"
 }
 
+# The build's own folder is mapped out of what the compiler writes, so
+# that the game built over these libraries is the same from any folder.
 configure_and_install() {
   local source=$1 build=$2
   shift 2
   cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_C_FLAGS="-ffile-prefix-map=$out=deps" \
     -DCMAKE_INSTALL_PREFIX="$prefix" "$@" >"$build.log" 2>&1 || { tail -30 "$build.log"; return 1; }
   cmake --build "$build" -j"$jobs" >>"$build.log" 2>&1 || { tail -30 "$build.log"; return 1; }
   cmake --install "$build" >>"$build.log" 2>&1 || { tail -30 "$build.log"; return 1; }
@@ -72,4 +75,14 @@ echo "deps.sh: building FreeType for Windows"
 configure_and_install "$(unpacked "$freetype_tar" freetype-src)" "$out/freetype-build" \
   -DBUILD_SHARED_LIBS=OFF -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
   -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
+# Allegro's CMake writes no pkg-config file for Windows: this one says how
+# a program links the static library and the DirectX and system libraries under it.
+cat >"$prefix/lib/pkgconfig/allegro.pc" <<PC
+prefix=$prefix
+Name: allegro
+Description: Allegro 4.4, static, for Windows
+Version: 4.4.3
+Cflags: -I\${prefix}/include -DALLEGRO_STATICLINK
+Libs: -L\${prefix}/lib -lalleg -ldinput -lddraw -ldxguid -ldsound -lwinmm -lgdi32 -lole32
+PC
 touch "$prefix/.done"
