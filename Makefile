@@ -13,7 +13,7 @@ deps:
 	@bash tools/deps.sh build
 
 deps-test:
-	@bash tools/deps.sh build test
+	@bash tools/deps.sh build test windows
 
 # configure TESTS: the build folder with or without the tests and benchmarks
 configure = @cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLLYBROOK_TESTS=$(1) \

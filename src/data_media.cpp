@@ -81,7 +81,7 @@ void refuse(const char* path, const char* why, const char* instead) {
 // are the quiet, ordinary case; anything else there is refused aloud.
 bool openable(const char* path, const char* instead) {
     std::error_code error;
-    std::filesystem::file_status st = std::filesystem::status(path, error);
+    std::filesystem::file_status st = std::filesystem::status(std::filesystem::u8path(path), error);
     if (!std::filesystem::exists(st)) return false;
     if (std::filesystem::is_regular_file(st)) return true;
     refuse(path, "not a regular file", instead);

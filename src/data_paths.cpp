@@ -48,7 +48,7 @@ std::string media_folder() {
     const std::string beside = home + "/media";
     const std::string candidates[] = {
         beside,
-        (fs::path(home) / TOLLYBROOK_DATA_FROM_BIN).lexically_normal().string(),
+        (fs::u8path(home) / TOLLYBROOK_DATA_FROM_BIN).lexically_normal().u8string(),
         TOLLYBROOK_DATA_DIR,
     };
     for (const std::string& folder : candidates)
@@ -79,7 +79,7 @@ char* absolute_path(const char* relative) {
     fname.reserve(PATH_MAX);
     std::string path;
     if (!base.empty())
-        path = std::filesystem::path(base + "/" + relative).lexically_normal().string();
+        path = std::filesystem::u8path(base + "/" + relative).lexically_normal().u8string();
     fname.assign(path.data(), path.size());
     return fname.data();
 }

@@ -4,6 +4,12 @@
 // data_handler.h) and the synthesiser's instruments. platform_linux.cpp is
 // the Linux side, platform_windows.cpp the Windows one; the files of
 // safe_file.h and the window's extras of gfx_parts.h have a side each too.
+//
+// The game's paths are UTF-8 strings on both sides. std::filesystem takes
+// them through std::filesystem::u8path: on Windows a plain conversion reads
+// them in another code page, and a folder named with any letter beyond
+// ASCII would not be found. The C library's calls read them as UTF-8 there
+// too, by the program's manifest (windows/tollybrook.manifest).
 #pragma once
 #include <string>
 

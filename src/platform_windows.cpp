@@ -35,11 +35,12 @@ BOOL WINAPI console_request(DWORD event) {
 
 void (*save_at_end)() = nullptr;
 
-// Allegro's window hands each message here first. When Windows ends the
-// session it may end the process as soon as WM_ENDSESSION returns.
+// Allegro's window hands each message here first (0 would mean handled
+// here). When Windows ends the session it may end the process as soon as
+// WM_ENDSESSION returns.
 int window_message(HWND, UINT message, WPARAM ending, LPARAM, int*) {
     if (message == WM_ENDSESSION && ending && save_at_end) save_at_end();
-    return 0;  // Allegro goes on with the message as usual
+    return 1;  // Allegro goes on with the message as usual
 }
 
 }  // namespace

@@ -12,7 +12,9 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 out=$(mkdir -p "${1:-build-win/deps}" && cd "${1:-build-win/deps}" && pwd)
 prefix=$out/prefix
-[ -e "$prefix/.done" ] && exit 0
+# What the prefix holds; a change here builds it again.
+recipe="allegro4.4 and freetype of bookworm; Allegro reads the plain input devices"
+[ "$(cat "$prefix/.done" 2>/dev/null)" = "$recipe" ] && exit 0
 jobs=${JOBS:-2}
 toolchain=$here/toolchain-mingw64.cmake
 
@@ -68,7 +70,14 @@ configure_and_install() {
 }
 
 echo "deps.sh: building Allegro 4.4 for Windows"
-configure_and_install "$(unpacked "$allegro_tar" allegro-src)" "$out/allegro-build" \
+allegro_src=$(unpacked "$allegro_tar" allegro-src)
+# Allegro asks DirectInput for the keyboard and mouse it emulates from the
+# window's messages (GUID_Sys*Em2); Wine has no such devices, and the game
+# then gets no key and no click. The plain system devices read the same
+# keys and buttons on Windows and under Wine.
+sed -i 's/GUID_SysKeyboardEm2/GUID_SysKeyboard/' "$allegro_src/src/win/wkeybd.c"
+sed -i 's/GUID_SysMouseEm2/GUID_SysMouse/' "$allegro_src/src/win/wmouse.c"
+configure_and_install "$allegro_src" "$out/allegro-build" \
   -DSHARED=OFF -DWANT_ALLEGROGL=OFF -DWANT_LOADPNG=OFF -DWANT_LOGG=OFF -DWANT_JPGALLEG=OFF \
   -DWANT_EXAMPLES=OFF -DWANT_TOOLS=OFF -DWANT_TESTS=OFF -DWANT_DOCS=OFF
 echo "deps.sh: building FreeType for Windows"
@@ -85,4 +94,4 @@ Version: 4.4.3
 Cflags: -I\${prefix}/include -DALLEGRO_STATICLINK
 Libs: -L\${prefix}/lib -lalleg -ldinput -lddraw -ldxguid -ldsound -lwinmm -lgdi32 -lole32
 PC
-touch "$prefix/.done"
+echo "$recipe" >"$prefix/.done"

@@ -5,7 +5,9 @@
 ; game it is installed and so writes only under %APPDATA%), a Start-menu
 ; entry and an uninstaller in Windows' list of programs. /S installs and
 ; uninstalls silently; uninstalling keeps %APPDATA%\Tollybrook (the scores).
-Unicode true
+; A 64-bit installer for the 64-bit game (it also runs where Windows has
+; no 32-bit part, as under a 64-bit-only Wine).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 Name "Tollybrook"
 OutFile "${OUTFILE}"
