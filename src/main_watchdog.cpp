@@ -30,7 +30,8 @@ void watch_the_stop() {
         if (!asked_to_stop()) continue;
         if (!asked) asked_at = clock::now(), asked = true;
         if (clock::now() - asked_at < shutdown_grace) continue;
-        platform_leave_now("tollybrook: the shutdown did not finish within 3 s; ending without it\n");
+        platform_leave_now(
+            "tollybrook: the shutdown did not finish within 3 s; ending without it\n");
     }
 }
 

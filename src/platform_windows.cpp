@@ -73,8 +73,8 @@ void platform_start_quiet_thread(void (*body)()) { std::thread(body).detach(); }
 
 void platform_leave_now(const char* line) {
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, static_cast<DWORD>(std::strlen(line)),
-              &written, nullptr);
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, static_cast<DWORD>(std::strlen(line)), &written,
+              nullptr);
     TerminateProcess(GetCurrentProcess(), 0);
     for (;;) Sleep(INFINITE);
 }

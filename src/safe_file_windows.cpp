@@ -78,9 +78,11 @@ bool is_folder(const std::string& path) {
 
 // Windows keeps the folder's access rights; `mode` has no meaning there.
 bool make_folders(const std::string& path, unsigned) {
-    for (size_t slash = path.find_first_of("/\\", 1);; slash = path.find_first_of("/\\", slash + 1)) {
+    for (size_t slash = path.find_first_of("/\\", 1);;
+         slash = path.find_first_of("/\\", slash + 1)) {
         std::string part = path.substr(0, slash);
-        if (!part.empty() && !is_folder(part) && !CreateDirectoryW(widened(part).c_str(), nullptr) &&
+        if (!part.empty() && !is_folder(part) &&
+            !CreateDirectoryW(widened(part).c_str(), nullptr) &&
             GetLastError() != ERROR_ALREADY_EXISTS)
             return failed();
         if (slash == std::string::npos) break;
@@ -94,9 +96,9 @@ bool writable_place(const std::string& path) {
     DWORD a = attributes(path);
     if (a != INVALID_FILE_ATTRIBUTES) {
         if (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return false;
-        HANDLE file = CreateFileW(widened(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                  nullptr);
+        HANDLE file =
+            CreateFileW(widened(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) return false;
         CloseHandle(file);
         return true;
@@ -168,13 +170,15 @@ bool replace_file_safely(const std::string& path, const std::string& bytes) {
 // by every copy that takes a turn and gone when the last one closes it.
 folder_lock::folder_lock(const std::string& path, int timeout_ms) {
     std::wstring name = widened(folder_of(path) + "/tollybrook.lock");
-    HANDLE file = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE file =
+        CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     OVERLAPPED whole{};
-    while (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
+    while (
+        !LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
         if (std::chrono::steady_clock::now() >= give_up) {
             CloseHandle(file);
             return;
