@@ -12,6 +12,7 @@
 #include <mmsystem.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <thread>
@@ -20,8 +21,17 @@
 #include "platform_windows.h"
 
 // A program of the Windows subsystem starts with whatever standard handles
-// it was given (none from the desktop): the C library then drops the writes.
-void platform_prepare_process() {}
+// it was given: none from the desktop, where the C library drops the
+// writes, and none from a console either. Started from a console, the
+// help, the version and the messages go to that console.
+void platform_prepare_process() {
+    HANDLE given = GetStdHandle(STD_ERROR_HANDLE);
+    if ((given == nullptr || given == INVALID_HANDLE_VALUE) &&
+        AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+}
 
 namespace {
 
