@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= 2
 PREFIX ?= $(HOME)/.local
 
-.PHONY: all deps deps-test game build play test install package bench build-asan soak clean
+.PHONY: all deps deps-test game build play test install package windows bench build-asan soak clean
 
 all: build
 
@@ -13,7 +13,7 @@ deps:
 	@bash tools/deps.sh build
 
 deps-test:
-	@bash tools/deps.sh build test
+	@bash tools/deps.sh build test windows
 
 # configure TESTS: the build folder with or without the tests and benchmarks
 configure = @cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLLYBROOK_TESTS=$(1) \
@@ -52,6 +52,21 @@ package: deps
 		> $(DEB_BUILD).configure.log 2>&1 || (cat $(DEB_BUILD).configure.log; exit 1)
 	@CCACHE_BASEDIR= cmake --build $(DEB_BUILD) -j$(JOBS)
 	cd $(DEB_BUILD) && cpack -G DEB
+
+# The Windows build in its own folder WIN_BUILD: Allegro and FreeType made
+# there from Debian's sources (once), the game cross-built with mingw-w64,
+# then WIN_BUILD/tollybrook-VERSION-win64.zip and the installer beside it.
+WIN_BUILD ?= build-win
+windows:
+	@bash tools/deps.sh build windows
+	@bash windows/deps.sh $(WIN_BUILD)/deps
+	@cmake -S . -B $(WIN_BUILD)/game -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/windows/toolchain-mingw64.cmake \
+		-DTOLLYBROOK_WIN_DEPS=$(abspath $(WIN_BUILD))/deps/prefix -DCMAKE_BUILD_TYPE=Release \
+		-DTOLLYBROOK_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/Tollybrook -DTOLLYBROOK_INSTALL_BINDIR=. \
+		-DTOLLYBROOK_INSTALL_DATADIR=data > $(WIN_BUILD)/game.configure.log 2>&1 \
+		|| (cat $(WIN_BUILD)/game.configure.log; exit 1)
+	@CCACHE_BASEDIR= cmake --build $(WIN_BUILD)/game -j$(JOBS)
+	@bash windows/package.sh $(WIN_BUILD)/game $(WIN_BUILD)
 
 bench: build
 	cd $(BUILD) && TOLLYBROOK_DATA=$(CURDIR)/$(BUILD)/media ./bench/tollybrook_bench

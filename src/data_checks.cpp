@@ -108,7 +108,7 @@ const char* midi_fault(const unsigned char* data, size_t size) {
 
 const char* midi_file_fault(const char* path) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return "not a regular file";
+    if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), error)) return "not a regular file";
     FILE* file = std::fopen(path, "rb");
     if (!file) return std::strerror(errno);
     std::vector<unsigned char> bytes(midi_size_limit + 1);
@@ -120,7 +120,7 @@ const char* midi_file_fault(const char* path) {
 
 BITMAP* load_checked_bitmap(const char* path) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return nullptr;
+    if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), error)) return nullptr;
     FILE* file = std::fopen(path, "rb");
     if (!file) return nullptr;
     unsigned char h[54];

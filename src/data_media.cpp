@@ -3,7 +3,6 @@
 // releasing them, and playing the sound effects.
 #include "data_media.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +16,7 @@
 #include "data_paths.h"
 #include "data_render.h"
 #include "media_files.h"
+#include "platform.h"
 
 BITMAP* bSpecTiles[5];
 BITMAP* bOtTiles[5];
@@ -80,7 +80,7 @@ void refuse(const char* path, const char* why, const char* instead) {
 // are the quiet, ordinary case; anything else there is refused aloud.
 bool openable(const char* path, const char* instead) {
     std::error_code error;
-    std::filesystem::file_status st = std::filesystem::status(path, error);
+    std::filesystem::file_status st = std::filesystem::status(std::filesystem::u8path(path), error);
     if (!std::filesystem::exists(st)) return false;
     if (std::filesystem::is_regular_file(st)) return true;
     refuse(path, "not a regular file", instead);
@@ -91,7 +91,7 @@ bool openable(const char* path, const char* instead) {
 // opened (no permission, too many open files), that is the reason to give,
 // in the system's words; else `unreadable`, what is wrong with its content.
 void refuse_unloaded(const char* path, const char* unreadable, const char* instead) {
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = platform_open_for_reading(path);
     if (fd < 0) {
         refuse(path, std::strerror(errno), instead);
         return;

@@ -1,7 +1,6 @@
 // The high-score table: the hi.dat format, where the table is kept,
 // loading and saving it, and the modal score screen.
 #include <allegro.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -82,8 +81,8 @@ std::string choose_score_file(const std::string& beside) {
         std::fprintf(stderr, "tollybrook: cannot read the high scores in %s: %s\n", beside.c_str(),
                      std::strerror(errno));
     std::string seed;
-    struct stat st;
-    if (lstat(own.c_str(), &st) != 0 && read_whole_file(beside, &seed))
+    std::error_code error;
+    if (!fs::exists(fs::symlink_status(fs::u8path(own), error)) && read_whole_file(beside, &seed))
         replace_file_safely(own, seed);
     std::fprintf(stderr, "tollybrook: scores are kept in %s\n", own.c_str());
     return own;
@@ -106,11 +105,11 @@ struct table_file {
 table_file read_table(const std::string& path) {
     table_file t;
     std::error_code error;
-    if (path.empty() || !fs::exists(path, error)) return t;
+    if (path.empty() || !fs::exists(fs::u8path(path), error)) return t;
     t.there = true;
     // Only a plain file: opening a named pipe would wait for a writer forever.
-    if (!fs::is_regular_file(path, error)) {
-        t.why = fs::is_directory(path, error) ? EISDIR : EINVAL;
+    if (!fs::is_regular_file(fs::u8path(path), error)) {
+        t.why = fs::is_directory(fs::u8path(path), error) ? EISDIR : EINVAL;
         return t;
     }
     FILE* file = std::fopen(path.c_str(), "rb");
@@ -119,7 +118,7 @@ table_file read_table(const std::string& path) {
         return t;
     }
     t.readable = true;
-    int64_t size = static_cast<int64_t>(fs::file_size(path, error));
+    int64_t size = static_cast<int64_t>(fs::file_size(fs::u8path(path), error));
     t.size = size;
     for (int64_t n = std::min(size / record_size, records_read_at_most); n > 0; n--) {
         char record[record_size + 1] = {0};

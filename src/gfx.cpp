@@ -11,11 +11,6 @@
 
 #include "gfx_parts.h"
 
-#ifdef ALLEGRO_WITH_XWINDOWS
-#include <xalleg.h>
-#include <allegro/internal/aintern.h>
-#include <allegro/platform/aintunix.h>
-#endif
 
 BITMAP* bDraw = nullptr;
 BITMAP* vPages[3] = {nullptr, nullptr, nullptr};
@@ -196,14 +191,7 @@ static void end_tracking() {
 // memory, waited there. So each presented frame goes out at once (a click in
 // the build phase reached the window 6 ms sooner on average). Without a
 // display (headless tests, no X) there is nothing to send.
-static void send_frame() {
-#ifdef ALLEGRO_WITH_XWINDOWS
-    if (!_xwin.display) return;
-    XLOCK();
-    XFlush(_xwin.display);
-    XUNLOCK();
-#endif
-}
+static void send_frame() { gfx_x_flush(); }
 
 // Copies a rectangle of the back buffer into the scaled buffer, each pixel
 // a square of scale x scale pixels: a row is widened once and copied down.

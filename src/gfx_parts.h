@@ -47,6 +47,8 @@ void gfx_x_leave_fullscreen();
 // focus again, or after 0.3 s.
 bool gfx_x_hold_keyboard();
 void gfx_x_release_keyboard();
+// Sends what Allegro queued for the window at once (with no display, nothing).
+void gfx_x_flush();
 
 // Sends rectangles of the 16-bit frame to the window at the view's scale,
 // straight into Allegro's XImage: each frame pixel converted once, then

@@ -326,6 +326,13 @@ void gfx_pump_input() {
     XUNLOCK();
 }
 
+void gfx_x_flush() {
+    if (!_xwin.display) return;
+    XLOCK();
+    XFlush(_xwin.display);
+    XUNLOCK();
+}
+
 #else
 
 void gfx_pump_input() {}
@@ -335,5 +342,6 @@ void gfx_x_leave_fullscreen() {}
 bool gfx_x_hold_keyboard() { return false; }
 void gfx_x_release_keyboard() {}
 bool gfx_key_from_player() { return true; }
+void gfx_x_flush() {}
 
 #endif

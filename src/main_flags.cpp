@@ -4,11 +4,10 @@
 
 #include <allegro.h>
 
-#include <sys/prctl.h>
-
 #include <chrono>
 #include <csignal>
-#include <initializer_list>
+
+#include "platform.h"
 
 std::atomic<int> go_on{0};
 std::atomic<int> close_button_pressed{0};
@@ -27,10 +26,7 @@ END_OF_FUNCTION(focus_lost_handler)
 static void note_stop_signal(int) { stop_signal = 1; }
 
 void install_stop_signals() {
-    struct sigaction action {};
-    action.sa_handler = note_stop_signal;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+    platform_catch_stop_requests(note_stop_signal);
 }
 
 namespace {
@@ -46,7 +42,7 @@ const unsigned long relaxed_slack_ns = 3500000, on_time_slack_ns = 50000;
 void set_slack(unsigned long ns) {
     static unsigned long in_force = 0;
     if (ns == in_force) return;
-    prctl(PR_SET_TIMERSLACK, ns);
+    platform_set_timer_slack(ns);
     in_force = ns;
 }
 

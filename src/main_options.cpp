@@ -1,7 +1,6 @@
 // The command line and the remembered choices: what the player asked for
 // at launch, and what earlier launches asked for.
 #include <allegro.h>
-#include <fcntl.h>
 #include <getopt.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +13,7 @@
 
 #include "data_handler.h"
 #include "main.h"
+#include "platform.h"
 #include "safe_file.h"
 
 // ---------------------------------------------------------------- command line
@@ -122,7 +122,7 @@ const off_t choices_size_limit = 64 * 1024;
 // file of sane size or cannot be read: it is then neither used nor rewritten.
 // Opened without waiting, so a named pipe at the path cannot stall the start.
 bool read_choices(const std::string& path, std::string* text) {
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = platform_open_for_reading(path.c_str());
     if (fd < 0) {
         if (errno == ENOENT) return true;
         std::fprintf(stderr, "tollybrook: ignoring the choices file %s: %s\n", path.c_str(),

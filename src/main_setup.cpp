@@ -2,9 +2,7 @@
 // timer, the window (and what to do when the display goes away), the media.
 #include "main.h"
 
-#include <X11/Xlib.h>
 #include <allegro.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -13,21 +11,12 @@
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <sys/prctl.h>
-#include <sys/stat.h>
-#ifdef ALLEGRO_WITH_XWINDOWS
-#include <xalleg.h>
-#endif
 
 #include "alfont.h"
 #include "data_handler.h"
 #include "game.h"
 #include "gfx.h"
-
-// The window icon, made at build time from the game's own picture.
-extern const char* tollybrook_window_icon[];
-// Allegro's X11 window takes its icon from this XPM when it is created.
-extern "C" void* allegro_icon;
+#include "platform.h"
 
 // Without a display Allegro cannot run the game at all (and its install
 // calls crash when it failed to start), so say why and stop right there.
@@ -42,24 +31,6 @@ static void give_up(const char* what) {
 }
 
 // ---------------------------------------------------------------- start-up
-
-// Xlib calls this when the connection to the X server breaks, on whichever
-// thread noticed it, and ends the process if it returns. Its own handler
-// would run exit() right there while the main thread may still be drawing
-// to the screen, which crashes in Allegro's shutdown. Instead the first
-// thread here saves the table and leaves at once, past every exit handler
-// (they would only talk to the server that is gone); a second one waits
-// for that.
-static int display_lost(Display*) {
-    static std::atomic<bool> leaving{false};
-    if (leaving.exchange(true))
-        for (;;) pause();
-    const char* display = std::getenv("DISPLAY");
-    std::fprintf(stderr, "tollybrook: lost the X display %s; saving the scores and stopping\n",
-                 display ? display : "");
-    save_running_game_scores();
-    std::_Exit(1);
-}
 
 // Opens the display: fullscreen or the window, at the scale asked for (on
 // the command line or remembered) when its window fits the desktop, else the
@@ -99,15 +70,10 @@ const unsigned long wake_up_slack_ns = 50000;
 const unsigned long input_thread_slack_ns = 8000000;
 
 int setup(launch_choices& choices) {
-    prctl(PR_SET_TIMERSLACK, input_thread_slack_ns);  // install_allegro makes the input thread
-    // Allegro makes its X window as it starts: the icon and the class
-    // (the WM_CLASS a dock matches the launcher by) must be set before.
-    allegro_icon = static_cast<void*>(tollybrook_window_icon);
-#ifdef ALLEGRO_WITH_XWINDOWS
-    xwin_set_window_name("tollybrook", "Tollybrook");
-#endif
+    platform_set_timer_slack(input_thread_slack_ns);  // install_allegro makes the input thread
+    platform_before_allegro();
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) give_up("cannot start Allegro");
-    prctl(PR_SET_TIMERSLACK, wake_up_slack_ns);  // this thread, and the timer thread made below
+    platform_set_timer_slack(wake_up_slack_ns);  // this thread, and the timer thread made below
     // After Allegro's start, which sets handlers of its own.
     install_stop_signals();
     settle_choices(choices);
@@ -124,7 +90,7 @@ int setup(launch_choices& choices) {
     LOCK_VARIABLE(go_on);
     LOCK_FUNCTION(allow_frame);
     install_int_ex(allow_frame, BPS_TO_TIMER(60));
-    XSetIOErrorHandler(display_lost);
+    platform_watch_display(save_running_game_scores);
     LOCK_VARIABLE(window_lost_focus);
     LOCK_FUNCTION(focus_lost_handler);
     gfx_on_new_mode(window_settings);

@@ -1,5 +1,6 @@
 // Files that must never be left half-written, and the folders they live in.
 #pragma once
+#include <cstdint>
 #include <string>
 
 // True when `path` names a folder.
@@ -40,5 +41,5 @@ public:
     bool held() const { return fd >= 0; }
 
 private:
-    int fd = -1;
+    std::intptr_t fd = -1;  // the folder's descriptor, or handle on Windows
 };

@@ -1,5 +1,5 @@
-// Files that must never be left half-written: crash-safe replacement,
-// whole-file reads and making folders.
+// Files that must never be left half-written, the Linux side: crash-safe
+// replacement, whole-file reads, making folders and the folder lock.
 #include "safe_file.h"
 
 #include <fcntl.h>
