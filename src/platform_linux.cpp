@@ -27,7 +27,7 @@
 #include <xalleg.h>
 #endif
 
-#include "data_handler.h"
+#include "data_paths.h"
 
 #ifndef TOLLYBROOK_PATCH_INDEX
 #define TOLLYBROOK_PATCH_INDEX "/etc/timidity/freepats.cfg"
