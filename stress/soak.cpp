@@ -241,8 +241,13 @@ int main(int argc, char** argv) {
         std::free(here);
     }
     auto g = std::make_unique<game>();
-    tick_loop loop(*g);
-    loop.waits = false;  // this loop plays the frame timer
+    // The loop holds the record it plays: each new game gets a new loop.
+    auto new_loop = [&g] {
+        auto loop = std::make_unique<tick_loop>(*g);
+        loop->waits = false;  // this loop plays the frame timer
+        return loop;
+    };
+    auto loop = new_loop();
     tally t;
     long memory_mark_tick = std::min(100000L, ticks / 10);
     long memory_at_mark = heap_in_use();
@@ -253,7 +258,7 @@ int main(int argc, char** argv) {
         you.next_tick(*g);
         go_on = 1;  // the score screen waits for the frame timer
         int mode_before = g->mode, scene_before = g->scene, step_before = g->scene_step;
-        loop.tick();
+        loop->tick();
 
         t.ticks_in_mode[std::clamp(mode_before, 0, 2)]++;
         if (mode_before == mode_battle && g->mode == mode_dialog)
@@ -273,9 +278,11 @@ int main(int argc, char** argv) {
             t.violations++;
         }
         if (quit) {  // the farewell ended the game: the next player starts afresh
+            loop.reset();
             g.reset();
             quit = 0;
             g = std::make_unique<game>();
+            loop = new_loop();
             t.games++;
         }
         if (i + 1 == memory_mark_tick) memory_at_mark = heap_in_use();
