@@ -261,7 +261,7 @@ void tick_loop::take_added_keys_and_input() {
 bool tick_loop::tick() {
     if (waits) wait_for_tick();
     gfx_pump_input();
-    poll_mouse();
+    read_mouse();
     if (sound_note_left > 0) sound_note_left--;  // the note of an M pressed in this tick shows
     take_added_keys_and_input();
     if (before_step) before_step(record);

@@ -261,6 +261,19 @@ private:
     void take_added_keys_and_input();
 };
 
+// A change of the mouse's buttons and where the pointer stood at it.
+struct mouse_change {
+    int buttons = 0, x = 0, y = 0;
+};
+// The oldest button change not yet taken, in the order Allegro's mouse
+// driver reported them (game_presses.cpp); false when none waits. The first
+// call starts keeping them.
+bool take_mouse_change(mouse_change* change);
+// Polls the mouse only for a driver that must be polled: poll_mouse() puts
+// Allegro in polling mode for good, where the driver's reports no longer
+// reach mouse_callback and only where the buttons stand at the poll counts.
+void read_mouse();
+
 // The pad: Allegro's joystick, if one is there at the start. A pad that is
 // absent, unplugged or broken is a pad whose buttons are all up.
 void start_pad();

@@ -144,8 +144,13 @@ void game::move_cursor(const input_snapshot& in, bool in_play) {
 void game::take_input(bool held) {
     input_memory& m = memory;
     input_snapshot in;
-    // Each read once: the X driver may change them at any moment.
-    int pointer_x = mouse_x, pointer_y = mouse_y, mouse_now = mouse_b;
+    // Each read once: the X driver may change them at any moment. A button
+    // change kept since the last tick comes first, one a tick, with the
+    // pointer where it stood then: a press let go before this tick is still
+    // taken as a press, and the tick after it as the release.
+    mouse_change mouse{mouse_b, mouse_x, mouse_y};
+    take_mouse_change(&mouse);
+    int pointer_x = mouse.x, pointer_y = mouse.y, mouse_now = mouse.buttons;
     in.alt = (key_shifts & KB_ALT_FLAG) != 0;
     for (int k = 0; k < KEY_MAX; k++) in.keys[k] = key[k];
     int pad = pad_buttons();
