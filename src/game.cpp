@@ -86,7 +86,12 @@ int game::step() {
     switch (mode) {
         case mode_build: build_step(); break;
         case mode_battle: battle_step(); break;
-        case mode_dialog: dialog_step(); break;
+        case mode_dialog:
+            // A button let go in the story is let go for the play after it:
+            // the first click back in the build phase or the battle counts.
+            if (!input.left) mouse_down = false;
+            dialog_step();
+            break;
         default: break;
     }
     // The dialog that a click or a battle's end opens shows in the same

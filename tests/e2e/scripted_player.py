@@ -614,11 +614,11 @@ class MouseHands:
         quick_click(*xy, after=0.1)
 
     def answer(self):
-        hold_key("y", 0.07)
+        xdotool("key", "y")  # a tap of the key too
         return "y"
 
     def close_score(self):
-        hold_key("Return", 0.08)
+        xdotool("key", "Return")
         return self.score_key
 
     def travel_time(self, x, y):
