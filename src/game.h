@@ -269,6 +269,11 @@ struct mouse_change {
 // driver reported them (game_presses.cpp); false when none waits. The first
 // call starts keeping them.
 bool take_mouse_change(mouse_change* change);
+// The pad's buttons for this tick, as `read` (which polls the pad) gives
+// them: the oldest change read since the last tick, else as they are now.
+// With a pad there, the first call starts reading it every few
+// milliseconds between ticks too (game_presses.cpp).
+int take_pad_buttons(int (*read)());
 // Polls the mouse only for a driver that must be polled: poll_mouse() puts
 // Allegro in polling mode for good, where the driver's reports no longer
 // reach mouse_callback and only where the buttons stand at the poll counts.

@@ -170,7 +170,7 @@ void game::take_input(bool held) {
     in.alt = (key_shifts & KB_ALT_FLAG) != 0;
     for (int k = 0; k < KEY_MAX; k++) in.keys[k] = key[k];
     bool key_went_down = take_pressed_keys(in.keys);
-    int pad = pad_buttons();
+    int pad = take_pad_buttons(pad_buttons);  // a tap too, one change a tick
     int pad_went_down = pad & ~m.pad_buttons;
     m.pad_buttons = pad;
     for (const pad_key& p : pad_keys)

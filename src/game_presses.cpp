@@ -1,22 +1,48 @@
-// The mouse's button changes that come between two ticks, kept in order for
-// the ticks to take one at a time: a tap (a touchpad's, a quick finger's)
-// presses and lets go before the next tick, and the buttons read once a tick
-// would never show it.
+// The button changes that come between two ticks, kept in order for the
+// ticks to take one at a time: a tap (a touchpad's, a quick finger's)
+// presses and lets go before the next tick, and buttons read once a tick
+// would never show it. The mouse's changes as Allegro's drivers report them;
+// the pad's, which Allegro reads only when asked, read every few
+// milliseconds between ticks.
 #include <allegro.h>
 
+#include <cstdlib>
 #include <mutex>
 
 #include "game.h"
 
 namespace {
 
-// Far more changes than a hand makes while a tick is held up (a screen
-// switch takes under a second); past them the newest stands for the last,
-// so that the buttons still end as they are.
-const int kept_changes = 64;
-std::mutex changes_guard;
-mouse_change changes[kept_changes];
-int first_change = 0, change_count = 0;
+// The changes not yet taken, oldest first. Far more than a hand makes while
+// a tick is held up (a screen switch takes under a second); past them the
+// newest stands for the last, so that the buttons still end as they are.
+template <typename change>
+class kept_changes {
+public:
+    void keep(const change& c) {
+        if (count == size)
+            changes[(first + count - 1) % size] = c;
+        else
+            changes[(first + count++) % size] = c;
+    }
+    bool take(change* c) {
+        if (count == 0) return false;
+        *c = changes[first];
+        first = (first + 1) % size;
+        count--;
+        return true;
+    }
+
+private:
+    static const int size = 64;
+    change changes[size];
+    int first = 0, count = 0;
+};
+
+// ---- the mouse
+
+std::mutex mouse_guard;
+kept_changes<mouse_change> mouse_changes;
 
 // The window's own hook, which turns the pointer into frame pixels (Windows).
 void (*earlier_hook)(int) = nullptr;
@@ -27,16 +53,36 @@ const int button_flags = MOUSE_FLAG_LEFT_DOWN | MOUSE_FLAG_LEFT_UP | MOUSE_FLAG_
 // Allegro calls this from _handle_mouse_input, on whichever thread its driver
 // reports a change (the X input thread, DirectInput's, the tick's own), with
 // mouse_x, mouse_y and mouse_b just set.
-void keep_change(int flags) {
+void keep_mouse_change(int flags) {
     if (earlier_hook) earlier_hook(flags);
     if (!(flags & button_flags)) return;
-    std::lock_guard<std::mutex> lock(changes_guard);
-    const mouse_change now{mouse_b, mouse_x, mouse_y};
-    if (change_count == kept_changes)
-        changes[(first_change + change_count - 1) % kept_changes] = now;
-    else
-        changes[(first_change + change_count++) % kept_changes] = now;
+    std::lock_guard<std::mutex> lock(mouse_guard);
+    mouse_changes.keep({mouse_b, mouse_x, mouse_y});
 }
+
+// ---- the pad
+
+// A pad tap is no shorter than this.
+const int pad_read_ms = 4;
+std::mutex pad_guard;  // one reader of the pad at a time
+kept_changes<int> pad_changes;
+int (*read_pad)() = nullptr;
+int pad_as_read = 0;
+
+void keep_pad_change() {
+    int buttons = read_pad();
+    if (buttons == pad_as_read) return;
+    pad_as_read = buttons;
+    pad_changes.keep(buttons);
+}
+
+// On Allegro's timer thread.
+void read_pad_between_ticks() {
+    std::lock_guard<std::mutex> lock(pad_guard);
+    keep_pad_change();
+}
+
+void stop_reading_pad() { remove_int(read_pad_between_ticks); }
 
 }  // namespace
 
@@ -45,16 +91,29 @@ bool take_mouse_change(mouse_change* change) {
     if (!hooked) {  // chained once, whatever hooks the window adds later
         hooked = true;
         earlier_hook = mouse_callback;
-        mouse_callback = keep_change;
+        mouse_callback = keep_mouse_change;
     }
-    std::lock_guard<std::mutex> lock(changes_guard);
-    if (change_count == 0) return false;
-    *change = changes[first_change];
-    first_change = (first_change + 1) % kept_changes;
-    change_count--;
-    return true;
+    std::lock_guard<std::mutex> lock(mouse_guard);
+    return mouse_changes.take(change);
 }
 
 void read_mouse() {
     if (mouse_needs_poll()) poll_mouse();
+}
+
+int take_pad_buttons(int (*read)()) {
+    static bool reading = false;
+    std::unique_lock<std::mutex> lock(pad_guard);
+    read_pad = read;
+    if (!reading && num_joysticks > 0) {
+        reading = true;
+        lock.unlock();  // the timer's first call may come at once
+        install_int_ex(read_pad_between_ticks, MSEC_TO_TIMER(pad_read_ms));
+        std::atexit(stop_reading_pad);  // before Allegro's own exit removes the pad
+        lock.lock();
+    }
+    keep_pad_change();  // what came since the last read
+    int buttons = pad_as_read;
+    pad_changes.take(&buttons);
+    return buttons;
 }

@@ -636,6 +636,7 @@ class CursorHands:
     the game's cursor, Space (or the pad's A) clicks where it stands."""
 
     shots_per_look = 1  # the cursor takes its time to get there: look again after each
+    press_hold, shot_hold = 0.06, 0.04  # how long a click holds its key or button
 
     def __init__(self):
         self.aim = None  # where the crosshair was last seen
@@ -663,7 +664,7 @@ class CursorHands:
             time.sleep(0.05)
         else:
             raise Failure("the keyboard frame never reached %s" % (place,))
-        self.click(0.06)
+        self.click(self.press_hold)
         time.sleep(0.1)
 
     def crosshair(self, s):
@@ -713,7 +714,7 @@ class CursorHands:
             seen = self.crosshair(view.grab())
             self.aim = seen if seen else (x, y)
         t = time.monotonic()
-        self.click(0.04)
+        self.click(self.shot_hold)
         time.sleep(0.035)
         return t
 
@@ -758,6 +759,8 @@ class PadHands(CursorHands):
     name = "pad"
     score_key = "A on the score screen"
     A, STICK_X, STICK_Y, DPAD_X, DPAD_Y = 0, 0, 1, 6, 7
+    # A tap of A, shorter than a tick, lays a tile or presses START at the first press.
+    press_hold, taps = 0.012, True
 
     def __init__(self, fifo):
         super().__init__()
@@ -818,6 +821,8 @@ def build_phase(view, artifacts, hands):
             hands.press_place(view, place)
             if shows_soon(view, shown):
                 first_time += attempt == 0
+                if attempt:
+                    log("%s took at press %d" % (place, attempt + 1))
                 return True
         return False
 
