@@ -62,9 +62,9 @@ const int key_slots = 128;  // Allegro's key[] and its scancodes
 // score screen read this and nothing else, so every part of a tick sees one
 // pointer position, one set of buttons and one set of keys. It is taken
 // from mouse_x, mouse_y, mouse_b and key[] (and the pad), so whatever sets
-// those drives the game; a button change a mouse driver reported through
-// _handle_mouse_input() since the last tick comes first, one a tick, and so
-// does a key pressed since then as held, so no tap is lost.
+// those drives the game. No tap is lost: a button change that a mouse
+// driver reported through _handle_mouse_input() since the last tick comes
+// first, one a tick, and a key pressed since then counts as held.
 struct input_snapshot {
     int x = 0, y = 0;          // the pointer in frame pixels, or the cursor's point while it shows
     bool left = false;         // the left button, or the cursor's click (Space, Enter, the pad's A)
