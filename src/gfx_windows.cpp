@@ -16,8 +16,8 @@ int frame_width = 640, frame_height = 480;
 void (*later_hook)(int) = nullptr;
 
 // Allegro calls this on its input thread just after it set mouse_x and
-// mouse_y from the pointer's place in the window. Through a view of scale 1
-// at the corner the pointer is already in frame pixels.
+// mouse_y from the pointer's place in the window (at scale 1 in the
+// window's corner the two are the same).
 void mouse_in_frame(int flags) {
     mouse_x = std::clamp((mouse_x - view.x) / view.scale, 0, frame_width - 1);
     mouse_y = std::clamp((mouse_y - view.y) / view.scale, 0, frame_height - 1);
