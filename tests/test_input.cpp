@@ -3,9 +3,6 @@
 // without a mouse.
 #include <gtest/gtest.h>
 
-#include <allegro.h>
-#include <allegro/internal/aintern.h>
-
 #include "data_media.h"
 #include "game_fixture.h"
 
@@ -32,16 +29,6 @@ protected:
         key[scancode] = 1;
         for (int i = 0; i < ticks; i++) g->update();
         key[scancode] = 0;
-    }
-    // The pointer and the buttons as a mouse driver hands them to Allegro.
-    static void driver_reports(int x, int y, int buttons) {
-        _mouse_x = x, _mouse_y = y, _mouse_b = buttons;
-        _handle_mouse_input();
-    }
-    // A tap: pressed at (x, y) and let go before the next tick.
-    static void tap_between_ticks(int x, int y) {
-        driver_reports(x, y, 1);
-        driver_reports(x, y, 0);
     }
 };
 
