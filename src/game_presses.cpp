@@ -62,7 +62,8 @@ void keep_mouse_change(int flags) {
 
 // ---- the pad
 
-// A pad tap is no shorter than this.
+// How often the pad is read between ticks: a quarter of a tick, shorter
+// than any tap of a thumb (one shorter still may fall between two reads).
 const int pad_read_ms = 4;
 std::mutex pad_guard;  // one reader of the pad at a time
 kept_changes<int> pad_changes;
