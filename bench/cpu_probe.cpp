@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
                 wait_for_tick();
                 switch_if_asked();
                 gfx_pump_input();
-                poll_mouse();
+                read_mouse();
                 g.take_input(true);
                 draw_score(bDraw, &scores, 199);
                 gfx_update();

@@ -86,7 +86,12 @@ int game::step() {
     switch (mode) {
         case mode_build: build_step(); break;
         case mode_battle: battle_step(); break;
-        case mode_dialog: dialog_step(); break;
+        case mode_dialog:
+            // A button let go in the story is let go for the play after it:
+            // the first click back in the build phase or the battle counts.
+            if (!input.left) mouse_down = false;
+            dialog_step();
+            break;
         default: break;
     }
     // The dialog that a click or a battle's end opens shows in the same
@@ -261,7 +266,7 @@ void tick_loop::take_added_keys_and_input() {
 bool tick_loop::tick() {
     if (waits) wait_for_tick();
     gfx_pump_input();
-    poll_mouse();
+    read_mouse();
     if (sound_note_left > 0) sound_note_left--;  // the note of an M pressed in this tick shows
     take_added_keys_and_input();
     if (before_step) before_step(record);

@@ -62,7 +62,9 @@ const int key_slots = 128;  // Allegro's key[] and its scancodes
 // score screen read this and nothing else, so every part of a tick sees one
 // pointer position, one set of buttons and one set of keys. It is taken
 // from mouse_x, mouse_y, mouse_b and key[] (and the pad), so whatever sets
-// those drives the game.
+// those drives the game. No tap is lost: a button change that a mouse
+// driver reported through _handle_mouse_input() since the last tick comes
+// first, one a tick, and a key pressed since then counts as held.
 struct input_snapshot {
     int x = 0, y = 0;          // the pointer in frame pixels, or the cursor's point while it shows
     bool left = false;         // the left button, or the cursor's click (Space, Enter, the pad's A)
@@ -260,6 +262,24 @@ private:
     int sound_note_left = 0;  // ticks the sound note still shows
     void take_added_keys_and_input();
 };
+
+// A change of the mouse's buttons and where the pointer stood at it.
+struct mouse_change {
+    int buttons = 0, x = 0, y = 0;
+};
+// The oldest button change not yet taken, in the order Allegro's mouse
+// driver reported them (game_presses.cpp); false when none waits. The first
+// call starts keeping them.
+bool take_mouse_change(mouse_change* change);
+// The pad's buttons for this tick, as `read` (which polls the pad) gives
+// them: the oldest change read since the last tick, else as they are now.
+// With a pad there, the first call starts reading it every few
+// milliseconds between ticks too (game_presses.cpp).
+int take_pad_buttons(int (*read)());
+// Polls the mouse only for a driver that must be polled: poll_mouse() puts
+// Allegro in polling mode for good, where the driver's reports no longer
+// reach mouse_callback and only where the buttons stand at the poll counts.
+void read_mouse();
 
 // The pad: Allegro's joystick, if one is there at the start. A pad that is
 // absent, unplugged or broken is a pad whose buttons are all up.

@@ -33,6 +33,22 @@ int pad_buttons() {
 
 bool pad_held(int buttons, int button) { return (buttons >> button) & 1; }
 
+// Every key pressed since the last tick counts as held in this one, also
+// one let go before it: the story reads which key it was, and a quick Y or
+// N was otherwise taken for some other key when its release came first.
+// True when a key went down.
+bool take_pressed_keys(char* keys) {
+    bool any = false;
+    while (keypressed()) {
+        any = true;
+        int k = readkey();
+        if (k == 0) break;  // no keyboard to read from
+        int scancode = k >> 8;
+        if (scancode > 0 && scancode < KEY_MAX) keys[scancode] = 1;
+    }
+    return any;
+}
+
 struct direction {
     int x = 0, y = 0;  // -1, 0 or 1 each way
     bool any() const { return x || y; }
@@ -144,11 +160,17 @@ void game::move_cursor(const input_snapshot& in, bool in_play) {
 void game::take_input(bool held) {
     input_memory& m = memory;
     input_snapshot in;
-    // Each read once: the X driver may change them at any moment.
-    int pointer_x = mouse_x, pointer_y = mouse_y, mouse_now = mouse_b;
+    // Each read once: the X driver may change them at any moment. A button
+    // change kept since the last tick comes first, one a tick, with the
+    // pointer where it stood then: a press let go before this tick is still
+    // taken as a press, and the tick after it as the release.
+    mouse_change mouse{mouse_b, mouse_x, mouse_y};
+    take_mouse_change(&mouse);
+    int pointer_x = mouse.x, pointer_y = mouse.y, mouse_now = mouse.buttons;
     in.alt = (key_shifts & KB_ALT_FLAG) != 0;
     for (int k = 0; k < KEY_MAX; k++) in.keys[k] = key[k];
-    int pad = pad_buttons();
+    bool key_went_down = take_pressed_keys(in.keys);
+    int pad = take_pad_buttons(pad_buttons);  // a tap too, one change a tick
     int pad_went_down = pad & ~m.pad_buttons;
     m.pad_buttons = pad;
     for (const pad_key& p : pad_keys)
@@ -156,7 +178,7 @@ void game::take_input(bool held) {
     in.help = pad_held(pad_went_down, pad_back);
     in.pad_pressed = pad_went_down != 0;
     // Back is the help card's, as F1 is: never "any key".
-    in.any_key = keypressed() || (pad_went_down & ~(1 << pad_back)) != 0;
+    in.any_key = key_went_down || (pad_went_down & ~(1 << pad_back)) != 0;
     clear_keybuf();
 
     // The pointer takes over from the cursor when the mouse moves or clicks.

@@ -239,7 +239,7 @@ void game::show_highscores() {
     while (!should_stop()) {
         wait_for_tick();
         gfx_pump_input();
-        poll_mouse();
+        read_mouse();
         bool fullscreen = take_added_keys(false).fullscreen;
         take_input(true);
         if (fullscreen) switch_fullscreen();

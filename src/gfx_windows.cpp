@@ -11,11 +11,17 @@ namespace {
 
 int frame_width = 640, frame_height = 480;
 
+// The hook that was there before the view's (the game keeps each button
+// change through it): called after, with the pointer in frame pixels.
+void (*later_hook)(int) = nullptr;
+
 // Allegro calls this on its input thread just after it set mouse_x and
-// mouse_y from the pointer's place in the window.
-void mouse_in_frame(int) {
+// mouse_y from the pointer's place in the window (at scale 1 in the
+// window's corner the two are the same).
+void mouse_in_frame(int flags) {
     mouse_x = std::clamp((mouse_x - view.x) / view.scale, 0, frame_width - 1);
     mouse_y = std::clamp((mouse_y - view.y) / view.scale, 0, frame_height - 1);
+    if (later_hook) later_hook(flags);
 }
 END_OF_FUNCTION(mouse_in_frame)
 
@@ -25,8 +31,12 @@ void gfx_x_window_ready(int frame_w, int frame_h, const gfx_view& next) {
     frame_width = frame_w;
     frame_height = frame_h;
     view = next;
-    bool through_view = view.scale != 1 || view.x != 0 || view.y != 0;
-    mouse_callback = through_view ? mouse_in_frame : nullptr;
+    static bool hooked = false;
+    if (!hooked) {  // chained once, in front of any hook already there
+        hooked = true;
+        later_hook = mouse_callback;
+        mouse_callback = mouse_in_frame;
+    }
 }
 
 bool gfx_x_send_scaled(BITMAP*, const gfx_rect*, int) { return false; }

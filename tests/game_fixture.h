@@ -1,5 +1,7 @@
 // A fresh game for each test, with input released and the score file gone.
 #pragma once
+#include <allegro.h>
+#include <allegro/internal/aintern.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -29,6 +31,16 @@ protected:
         remove_score_file();
     }
 
+    // The pointer and the buttons as a mouse driver hands them to Allegro.
+    static void driver_reports(int x, int y, int buttons) {
+        _mouse_x = x, _mouse_y = y, _mouse_b = buttons;
+        _handle_mouse_input();
+    }
+    // A tap: pressed at (x, y) and let go before the next tick.
+    static void tap_between_ticks(int x, int y) {
+        driver_reports(x, y, 1);
+        driver_reports(x, y, 0);
+    }
     // Presses the left button at (x, y) for one tick, then releases it for one.
     void click(int x, int y) {
         mouse_x = x;

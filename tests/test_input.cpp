@@ -132,4 +132,64 @@ TEST_F(Input, TheKeyboardAloneLaysAndLiftsTilesPressesStartAndShoots) {
     EXPECT_EQ(g->meteors[1].x, fallen(50, 300, 2).x);
 }
 
+// A tap (a touchpad's, a quick finger's) presses and lets go between two
+// ticks. Each press the mouse driver reported is taken at a tick of its own
+// as the press it was, where the pointer was pressed, in order; a held
+// button still acts once; a key pressed and let go between ticks counts as
+// that key.
+TEST_F(Input, EveryPressBetweenTwoTicksIsTakenInItsOwnTickInOrder) {
+    idle(1);
+    tap_between_ticks(96, 112);  // cell 1,1
+    driver_reports(600, 20, 0);  // and the pointer moves on
+    g->update();
+    EXPECT_EQ(g->grid[1][1], slow_tile) << "a tap let go before the tick";
+    idle(1);
+
+    // The second slot, a cell, START: three taps before one tick.
+    int slot_x = screen_width - palette_left_from_right + cell_size / 2;
+    tap_between_ticks(slot_x, palette_top + slot_pitch + slot_pitch / 2);
+    tap_between_ticks(2 * cell_size + 10, field_top + 3 * cell_size + 10);
+    tap_between_ticks(start_button.left + 10, start_button.top + 10);
+    g->update();
+    EXPECT_EQ(g->selected, 1);
+    EXPECT_EQ(g->grid[2][3], bare_ground) << "the second tap taken with the first";
+    idle(2);
+    EXPECT_EQ(g->grid[2][3], up_tile) << "laid with the slot the first tap chose";
+    EXPECT_EQ(g->mode, mode_build);
+    idle(2);
+    EXPECT_EQ(g->mode, mode_dialog) << "the third tap";
+    idle(2);
+    EXPECT_EQ(g->stock[1], stock_at_reset[1] - 1) << "a tap taken twice";
+
+    // Keys: one pressed and let go between two ticks is still that key.
+    simulate_keypress(KEY_N << 8);
+    g->update();
+    ASSERT_EQ(g->mode, mode_build) << "a quick N is no";
+    tap_between_ticks(start_button.left + 10, start_button.top + 10);
+    idle(6);
+    ASSERT_EQ(g->mode, mode_dialog);
+    simulate_keypress(KEY_Y << 8);
+    g->update();
+    ASSERT_EQ(g->scene_step, 1) << "a quick Y is yes";
+    idle(5);
+    simulate_keypress(KEY_SPACE << 8);
+    g->update();
+    EXPECT_EQ(g->scene_step, 2) << "a quick key";
+    idle(5);
+    answer(KEY_SPACE);
+    answer(KEY_SPACE);
+    ASSERT_EQ(g->mode, mode_battle);
+
+    tap_between_ticks(100, 200);
+    driver_reports(600, 470, 0);  // outside the firing region by the tick
+    g->update();
+    ASSERT_EQ(g->meteors.size(), 1u) << "a tap in the battle";
+    EXPECT_EQ(g->meteors[0].x, fallen(100, 200, 1).x);
+    driver_reports(120, 220, 1);  // held over ticks, then let go: one shot
+    idle(5);
+    driver_reports(120, 220, 0);
+    idle(2);
+    EXPECT_EQ(g->meteors.size(), 2u);
+}
+
 }  // namespace

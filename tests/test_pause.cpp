@@ -148,6 +148,13 @@ TEST_F(Pause, TheHelpCardsClickLaysNoTileAndTheAddedKeysStayOutOfTheStory) {
     mouse_b = 0;
     tick(0);
     EXPECT_EQ(g->grid[1][0], slow_tile);
+    loop->pause.open_help();
+    tap_between_ticks(2 * cell_size + 10, 100);
+    tick(0);
+    EXPECT_FALSE(pause().help_shown()) << "a tap closes the card";
+    tick(0);
+    EXPECT_FALSE(pause().active());
+    EXPECT_EQ(g->grid[2][0], bare_ground) << "the closing tap laid a tile";
 
     // In the story a key that counts starts the key delay.
     press_start();

@@ -21,7 +21,7 @@
 #   x_wait_window PID       print the id of the game's 640x480 window named "Tollybrook"
 #   x_wait_exit PID SECS    wait for the game to end; set X_GAME_STATUS
 #   x_hold_key KEY [SECS]   press a key, hold it, release it
-#   x_click WIN X Y         press and release the left button at X, Y of WIN
+#   x_click WIN X Y         tap the left button at X, Y of WIN (press and release at once)
 #   x_kill PID              end a process, by force if it will not go
 #   x_table VALUE...        print a hi.dat table as the game writes it
 #   x_media_names           print the game's media file names, a line each
@@ -258,9 +258,7 @@ x_close_window() {
 }
 
 x_click() {
-    xdotool mousemove --window "$1" "$2" "$3" mousedown 1
-    sleep 0.06
-    xdotool mouseup 1
+    xdotool mousemove --window "$1" "$2" "$3" click 1  # a tap: press and release at once
     sleep 0.06
 }
 

@@ -168,9 +168,14 @@ def xdotool(*args):
 
 
 def click(x, y, hold=0.05, after=0.04):
-    # The game samples the button once a tick: hold it for a few ticks, and
-    # leave it up long enough before the next press.
     xdotool("mousemove", x, y, "mousedown", 1, "sleep", hold, "mouseup", 1)
+    time.sleep(after)
+
+
+def quick_click(x, y, after=0.04):
+    """A tap: the press and its release back to back, both likely between
+    two of the game's ticks."""
+    xdotool("mousemove", x, y, "click", 1)
     time.sleep(after)
 
 
@@ -305,6 +310,17 @@ def wait_for(view, what, secs, describe):
             return s
         time.sleep(0.05)
     raise Failure("timed out waiting for %s" % describe)
+
+
+def shows_soon(view, what, secs=0.5):
+    """Whether what(screen) holds within secs, for a press to show."""
+    deadline = time.monotonic() + secs
+    while True:
+        if what(view.grab()):
+            return True
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.03)
 
 
 # ------------------------------------------------------------ the battlefield
@@ -581,10 +597,12 @@ def ramp_ticks(d):
 
 
 class MouseHands:
-    """Plays with the mouse and the keyboard, as the game always could."""
+    """Plays with the mouse and the keyboard, as the game always could; every
+    click a tap (xdotool click), which must count at the first press."""
     name = "mouse"
     score_key = "Return"
     shots_per_look = 5
+    taps = True
 
     def press_place(self, view, place):
         if place[0] == "cell":
@@ -593,14 +611,14 @@ class MouseHands:
             xy = slot_centre(place[1])
         else:
             xy = START_BUTTON
-        click(*xy, hold=0.06, after=0.1)
+        quick_click(*xy, after=0.1)
 
     def answer(self):
-        hold_key("y", 0.07)
+        xdotool("key", "y")  # a tap of the key too
         return "y"
 
     def close_score(self):
-        hold_key("Return", 0.08)
+        xdotool("key", "Return")
         return self.score_key
 
     def travel_time(self, x, y):
@@ -609,7 +627,7 @@ class MouseHands:
     def shoot(self, view, x, y):
         """Drops a meteor at (x, y); returns when the press began."""
         t = time.monotonic()
-        click(x, y, hold=0.04, after=0.035)
+        quick_click(x, y, after=0.035)
         return t
 
 
@@ -618,6 +636,7 @@ class CursorHands:
     the game's cursor, Space (or the pad's A) clicks where it stands."""
 
     shots_per_look = 1  # the cursor takes its time to get there: look again after each
+    press_hold, shot_hold = 0.06, 0.04  # how long a click holds its key or button
 
     def __init__(self):
         self.aim = None  # where the crosshair was last seen
@@ -645,7 +664,7 @@ class CursorHands:
             time.sleep(0.05)
         else:
             raise Failure("the keyboard frame never reached %s" % (place,))
-        self.click(0.06)
+        self.click(self.press_hold)
         time.sleep(0.1)
 
     def crosshair(self, s):
@@ -695,7 +714,7 @@ class CursorHands:
             seen = self.crosshair(view.grab())
             self.aim = seen if seen else (x, y)
         t = time.monotonic()
-        self.click(0.04)
+        self.click(self.shot_hold)
         time.sleep(0.035)
         return t
 
@@ -740,6 +759,8 @@ class PadHands(CursorHands):
     name = "pad"
     score_key = "A on the score screen"
     A, STICK_X, STICK_Y, DPAD_X, DPAD_Y = 0, 0, 1, 6, 7
+    # A tap of A, shorter than a tick, lays a tile or presses START at the first press.
+    press_hold, taps = 0.012, True
 
     def __init__(self, fifo):
         super().__init__()
@@ -791,32 +812,34 @@ def build_phase(view, artifacts, hands):
     for col, row in [c for _, c in LAYOUT]:
         if not near(cell_colour(s, col, row), GROUND):
             raise Failure("cell %d,%d is not bare ground at the start" % (col, row))
-    for slot, (col, row) in LAYOUT:
+    presses, first_time = 0, 0  # the places pressed, those that took at the first press
+
+    def press_until(place, shown):
+        nonlocal presses, first_time
+        presses += 1
         for attempt in range(4):
-            hands.press_place(view, ("slot", slot))
-            s = view.grab()
-            if slot_marked(s, slot):
-                break
-        else:
+            hands.press_place(view, place)
+            if shows_soon(view, shown):
+                first_time += attempt == 0
+                if attempt:
+                    log("%s took at press %d" % (place, attempt + 1))
+                return True
+        return False
+
+    for slot, (col, row) in LAYOUT:
+        if not press_until(("slot", slot), lambda s: slot_marked(s, slot)):
             raise Failure("palette slot %d never got selected" % slot)
         want = GREEN if slot >= SLOT_REPULSE else STRIP
-        for attempt in range(4):
-            hands.press_place(view, ("cell", col, row))
-            s = view.grab()
-            if near(cell_colour(s, col, row), want):
-                break
-        else:
-            s.save_png(os.path.join(artifacts, "build.png"))
+        if not press_until(("cell", col, row), lambda s: near(cell_colour(s, col, row), want)):
+            view.last.save_png(os.path.join(artifacts, "build.png"))
             raise Failure("the tile of slot %d did not appear in cell %d,%d" % (slot, col, row))
         log("laid slot %d at cell %d,%d" % (slot, col, row))
-    for attempt in range(4):
-        hands.press_place(view, ("start",))
-        time.sleep(0.05)
-        s = view.grab()
-        if view.is_dialog(s):
-            break
-    else:
+    if not press_until(("start",), view.is_dialog):
         raise Failure("the start button did not open the dialog")
+    s = view.last
+    log("%d of %d presses took at the first press" % (first_time, presses))
+    if getattr(hands, "taps", False) and first_time < presses:
+        raise Failure("only %d of %d taps took at the first press" % (first_time, presses))
     if view.is_build(s):
         raise Failure("the build panel is still drawn under the dialog")
     log("pre-battle dialog open")
