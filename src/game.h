@@ -155,7 +155,9 @@ private:
         int pad_buttons = 0;                  // a bit for each button held
         int build_column = 0, build_row = 0;  // the cursor's place in the build phase
         float aim_x = field_width / 2, aim_y = (field_top + field_bottom) / 2;  // in the battle
-        int moving_ticks = 0;  // how long a direction has been held
+        int moving_ticks = 0;         // how long a direction has been held
+        int held_x = 0, held_y = 0;   // the direction held the tick before
+        bool key_click_held = false;  // a click key clicked the tick before
         int last_mode = -1;
         bool click_armed = false;  // the click keys were let go in play
     } memory;

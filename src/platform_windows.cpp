@@ -110,6 +110,10 @@ int platform_open_for_reading(const char* path) {
     return _wopen(widened(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 }
 
+// DirectInput takes a lost pad back by itself; its going is not seen here.
+void platform_watch_pad() {}
+bool platform_pad_gone() { return false; }
+
 // Every per-user file lives in %APPDATA%\Tollybrook: the choices and, when
 // the game may not write beside itself, the scores. The callers name the
 // game's folder in lower case, as on Linux; it is made here first with the
