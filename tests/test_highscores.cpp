@@ -195,19 +195,6 @@ TEST_F(HiDat, EveryWrittenRecordIsWellFormedEvenForHugeValues) {
     EXPECT_EQ(loaded(), fitted);
 }
 
-TEST_F(HiDat, ADirectoryAtThePathIsNoTableAndStaysADirectory) {
-    ASSERT_EQ(mkdir(path().c_str(), 0755), 0);
-    {
-        game g;
-        EXPECT_EQ(g.highscores, kDefault);
-        g.highscores = {1, 2, 3};
-    }
-    struct stat st;
-    ASSERT_EQ(stat(path().c_str(), &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
-    EXPECT_TRUE(leftovers().empty()) << "the unused copy is left behind";
-}
-
 TEST_F(HiDat, AFailedWriteKeepsTheOldTableAndSaysSoOnce) {
     write_file(records({1, 2, 3}));
     // A file-size limit makes every write past 15 bytes fail, as a full disk would.
