@@ -237,6 +237,9 @@ struct added_keys {
     bool fullscreen = false;  // F11 or Alt+Enter
 };
 added_keys take_added_keys(bool sound_key_counts);
+// The Enter held down is an Alt+Enter's, whether or not Alt is still held:
+// a switch only, never an Enter for the rules.
+bool enter_held_is_a_switch();
 // Between the window and fullscreen, remembered for the next start.
 void switch_fullscreen();
 

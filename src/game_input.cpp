@@ -186,6 +186,7 @@ void game::take_input(bool held) {
     int pointer_x = mouse_x, pointer_y = mouse_y, mouse_now = mouse_b;
     in.alt = (key_shifts & KB_ALT_FLAG) != 0;
     for (int k = 0; k < KEY_MAX; k++) in.keys[k] = key[k];
+    if (enter_held_is_a_switch()) in.keys[KEY_ENTER] = 0;
     int pad = pad_buttons();
     int pad_went_down = pad & ~m.pad_buttons;
     m.pad_buttons = pad;

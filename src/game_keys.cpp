@@ -36,6 +36,9 @@ bool newly_pressed(added_key& k) { return !k.was_down; }
 // the key up Allegro makes when the window loses the focus (as each switch
 // does), when the key may still be held.
 std::atomic<bool> f11_down{false}, enter_down{false};
+// The Enter held went down with Alt: a switch, and no Enter for the rules
+// until the player lets it go, even when Alt goes up first.
+std::atomic<bool> enter_switches{false};
 std::atomic<int> fullscreen_presses{0};  // counted, not yet taken
 std::atomic<int> alt_enters{0};          // Alt+Enter presses since the last take
 int switches_queued = 0;                 // taken, one switch a tick
@@ -50,11 +53,13 @@ void count_fullscreen_key(int scancode) {
     if (!down) return;
     if (up) {
         if (from_player) *down = false;
+        if (from_player && scancode == KEY_ENTER) enter_switches = false;
         return;
     }
     if (down->exchange(true)) return;  // a repeat
     if (scancode == KEY_ENTER) {
-        if (!(key_shifts & KB_ALT_FLAG)) return;
+        enter_switches = (key_shifts & KB_ALT_FLAG) != 0;
+        if (!enter_switches) return;
         alt_enters++;
     }
     fullscreen_presses++;
@@ -83,8 +88,8 @@ added_keys take_added_keys(bool sound_key_counts) {
         int k = readkey();
         if (k == 0) break;  // no keyboard to read from
         int scancode = k >> 8;
-        bool alt_enter =
-            scancode == KEY_ENTER && ((key_shifts & KB_ALT_FLAG) || alt_enters_to_drop > 0);
+        bool alt_enter = scancode == KEY_ENTER &&
+                         ((key_shifts & KB_ALT_FLAG) || enter_switches || alt_enters_to_drop > 0);
         if (scancode == KEY_F1)
             taken.help |= newly_pressed(help_key);
         else if (scancode == KEY_F11)
@@ -102,6 +107,8 @@ added_keys take_added_keys(bool sound_key_counts) {
     if (taken.fullscreen) switches_queued--;
     return taken;
 }
+
+bool enter_held_is_a_switch() { return enter_switches; }
 
 void switch_fullscreen() {
     if (gfx_set_fullscreen(!gfx_fullscreen()) == 0) remember_choice("fullscreen", gfx_fullscreen());

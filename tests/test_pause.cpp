@@ -192,4 +192,59 @@ TEST_F(Pause, EveryFullscreenPressIsOneSwitchInTurn) {
     EXPECT_EQ(switches(), 4) << "four presses in one tick";
 }
 
+// Alt+Enter is a switch and never also an Enter, whichever key is let go
+// first: an Enter still held (and repeating) after Alt went up clicks
+// nothing and turns no page of the story.
+TEST_F(Pause, AltEnterIsNeverAlsoAnEnterWhicheverKeyGoesUpFirst) {
+    auto tick = [&] {
+        take_added_keys(true);
+        g->update();
+    };
+    auto enter = [](bool down) {
+        key[KEY_ENTER] = down;
+        keyboard_lowlevel_callback(down ? KEY_ENTER : KEY_ENTER | 0x80);
+        if (down) simulate_keypress(KEY_ENTER << 8);
+    };
+    auto alt_enter = [&](bool alt_first) {
+        key_shifts |= KB_ALT_FLAG;
+        enter(true);
+        tick();
+        if (alt_first)
+            key_shifts &= ~KB_ALT_FLAG;
+        else
+            enter(false);
+        for (int i = 0; i < 5; i++) {
+            if (key[KEY_ENTER]) simulate_keypress(KEY_ENTER << 8);  // the key's repeats
+            tick();
+        }
+        if (alt_first)
+            enter(false);
+        else
+            key_shifts &= ~KB_ALT_FLAG;
+        tick();
+    };
+    tick();  // the counter listens from now on
+    key[KEY_RIGHT] = 1;
+    tick();
+    key[KEY_RIGHT] = 0;
+    tick();
+    ASSERT_TRUE(g->cursor.shown);
+    for (bool alt_first : {true, false}) {
+        alt_enter(alt_first);
+        EXPECT_EQ(g->grid[0][0], bare_ground) << (alt_first ? "Alt" : "Enter") << " let go first";
+    }
+    enter(true);
+    tick();
+    enter(false);
+    tick();
+    EXPECT_EQ(g->grid[0][0], slow_tile) << "a plain Enter clicks";
+
+    press_start();
+    answer(KEY_Y);  // ready: the next pages turn with any key
+    ASSERT_EQ(g->mode, mode_dialog);
+    int step = g->scene_step;
+    alt_enter(true);
+    EXPECT_EQ(g->scene_step, step) << "the story took the Enter of an Alt+Enter";
+}
+
 }  // namespace
