@@ -939,6 +939,7 @@ def pad_goes_away(view, hands, artifacts):
     else:
         s.save_png(os.path.join(artifacts, "pad_gone.png"))
         raise Failure("with the pad gone, stick pushed, the mouse does not lay a tile")
+    s.save_png(os.path.join(artifacts, "pad_gone.png"))
     log("pad gone with its stick pushed: the mouse picked a slot and laid a tile")
 
 
