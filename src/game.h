@@ -240,6 +240,8 @@ added_keys take_added_keys(bool sound_key_counts);
 // The Enter held down is an Alt+Enter's, whether or not Alt is still held:
 // a switch only, never an Enter for the rules.
 bool enter_held_is_a_switch();
+// Whether Escape went down since the last call, held or not by now.
+bool take_escape_press();
 // Between the window and fullscreen, remembered for the next start.
 void switch_fullscreen();
 
@@ -285,6 +287,6 @@ void run(bool help_first = false);
 // for a shutdown that cannot go back through the main loop.
 void save_running_game_scores();
 
-// True once the window was closed, Escape is held, the story has ended or a
-// stop signal came.
+// True once the window was closed, Escape is held or went down since the
+// last test, the story has ended or a stop signal came.
 bool should_stop();

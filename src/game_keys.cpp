@@ -2,7 +2,8 @@
 // M the sound, F11 and Alt+Enter fullscreen. They are taken out of the
 // keyboard buffer before the rules read it, so the story never sees them as
 // "any key" and they never end a pause. F11 and Alt+Enter are counted as
-// they go down, each press a switch, in turn.
+// they go down, each press a switch, in turn; so is Escape, which always
+// ends the game.
 #include <allegro.h>
 
 #include <algorithm>
@@ -39,6 +40,9 @@ std::atomic<bool> f11_down{false}, enter_down{false};
 // The Enter held went down with Alt: a switch, and no Enter for the rules
 // until the player lets it go, even when Alt goes up first.
 std::atomic<bool> enter_switches{false};
+// An Escape that went down since the main loop last looked: a switch holds
+// a tick up for long enough that a quick Escape comes and goes within it.
+std::atomic<bool> escape_went_down{false};
 std::atomic<int> fullscreen_presses{0};  // counted, not yet taken
 std::atomic<int> alt_enters{0};          // Alt+Enter presses since the last take
 int switches_queued = 0;                 // taken, one switch a tick
@@ -47,6 +51,7 @@ void count_fullscreen_key(int scancode) {
     const bool up = scancode & 0x80;
     const bool from_player = gfx_key_from_player();  // asked of every key
     scancode &= 0x7f;
+    if (scancode == KEY_ESC && !up) escape_went_down = true;
     std::atomic<bool>* down = scancode == KEY_F11     ? &f11_down
                               : scancode == KEY_ENTER ? &enter_down
                                                       : nullptr;
@@ -109,6 +114,8 @@ added_keys take_added_keys(bool sound_key_counts) {
 }
 
 bool enter_held_is_a_switch() { return enter_switches; }
+
+bool take_escape_press() { return escape_went_down.exchange(false); }
 
 void switch_fullscreen() {
     if (gfx_set_fullscreen(!gfx_fullscreen()) == 0) remember_choice("fullscreen", gfx_fullscreen());

@@ -168,7 +168,8 @@ TEST_F(Pause, TheHelpCardsClickLaysNoTileAndTheAddedKeysStayOutOfTheStory) {
 
 // F11 and Alt+Enter are counted as they go down, on the input thread, and
 // each press is a switch, one a tick: a key's repeats count once, presses
-// that come within one tick all count, plain Enter is no switch.
+// that come within one tick all count, plain Enter is no switch. Escape is
+// caught as it goes down too.
 TEST_F(Pause, EveryFullscreenPressIsOneSwitchInTurn) {
     take_added_keys(false);  // the counter listens from now on
     auto press = [](int scancode, int repeats = 0) {
@@ -190,6 +191,12 @@ TEST_F(Pause, EveryFullscreenPressIsOneSwitchInTurn) {
     press(KEY_ENTER);
     key_shifts &= ~KB_ALT_FLAG;
     EXPECT_EQ(switches(), 4) << "four presses in one tick";
+
+    // An Escape that came and went while a switch held the tick up ends
+    // the game all the same, at the next look.
+    press(KEY_ESC);
+    EXPECT_TRUE(should_stop());
+    EXPECT_FALSE(should_stop()) << "an Escape taken stays taken";
 }
 
 // Alt+Enter is a switch and never also an Enter, whichever key is let go
