@@ -88,6 +88,7 @@ std::string choose_score_file(const std::string& beside) {
         std::fprintf(stderr, "tollybrook: cannot read the high scores in %s: %s\n", beside.c_str(),
                      std::strerror(errno));
     std::string seed;
+    folder_lock lock(own);  // every writer of the table takes turns
     if (!fs::exists(fs::symlink_status(fs::u8path(own), error)) && read_whole_file(beside, &seed))
         replace_file_safely(own, seed);
     std::fprintf(stderr, "tollybrook: scores are kept in %s\n", own.c_str());
@@ -178,6 +179,9 @@ void game::add_score(int value) {
 void game::save_highscores() {
     if (scores_unreadable || score_path.empty()) return;
     folder_lock lock(score_path);
+    // With the lock held no other copy is saving: a temporary there is what
+    // a save killed midway left.
+    if (lock.held()) remove_stale_temporaries(score_path);
     table_file disk = read_table(score_path);
     if (disk.there && !disk.readable) {
         errno = disk.why;

@@ -36,6 +36,13 @@ bool read_whole_file(const std::string& path, std::string* bytes);
 // could not be replaced; errno then says why.
 bool replace_file_safely(const std::string& path, const std::string& bytes);
 
+// Removes the temporary files beside `path` that a replace_file_safely of
+// it left when the program was killed midway (only files of the player's
+// own, named as it names them). Call it only while holding the folder_lock
+// of `path`, with every writer of `path` taking that lock: then no
+// temporary there belongs to a save under way.
+void remove_stale_temporaries(const std::string& path);
+
 // An exclusive lock on the folder that holds `path` (through links), taken
 // for as long as the object lives: copies of the game that read, merge and
 // replace the same file take turns. It waits at most `timeout_ms`; without

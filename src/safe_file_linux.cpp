@@ -2,12 +2,14 @@
 // replacement, whole-file reads, making folders and the folder lock.
 #include "safe_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <chrono>
@@ -122,6 +124,9 @@ void sync_folder(const std::string& folder) {
     close(fd);
 }
 
+// A temporary is the file's name, this mark and six letters or digits.
+const char temporary_mark[] = ".part-";
+
 mode_t new_file_mode() {
     mode_t mask = umask(0);
     umask(mask);
@@ -139,7 +144,7 @@ bool replace_file_safely(const std::string& path, const std::string& bytes) {
         return false;
     }
     // mkstemp opens with O_EXCL: a file or link planted at the name is never used.
-    std::string temporary = target + ".XXXXXX";
+    std::string temporary = target + temporary_mark + "XXXXXX";
     int fd = mkstemp(temporary.data());
     if (fd < 0) {
         int why = errno;
@@ -162,6 +167,26 @@ bool replace_file_safely(const std::string& path, const std::string& bytes) {
     }
     sync_folder(folder_of(target));
     return true;
+}
+
+void remove_stale_temporaries(const std::string& path) {
+    std::string target = link_target(path);
+    std::string folder = folder_of(target);
+    std::string prefix = target.substr(target.rfind('/') + 1) + temporary_mark;
+    DIR* listing = opendir(folder.c_str());
+    if (!listing) return;
+    while (dirent* entry = readdir(listing)) {
+        std::string name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0 ||
+            !std::all_of(name.begin() + prefix.size(), name.end(),
+                         [](unsigned char c) { return std::isalnum(c); }))
+            continue;
+        struct stat st;
+        std::string stale = folder + "/" + name;
+        if (lstat(stale.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid())
+            unlink(stale.c_str());
+    }
+    closedir(listing);
 }
 
 // A folder, not a lock file: the lock leaves nothing behind, and a file

@@ -190,6 +190,29 @@ bool replace_file_safely(const std::string& path, const std::string& bytes) {
     return ok;
 }
 
+// A temporary is named "NAME.PID-ATTEMPT.new"; one still being written is
+// open without sharing and cannot be deleted.
+void remove_stale_temporaries(const std::string& path) {
+    std::string folder = folder_of(path);
+    std::wstring name = widened(path.substr(path.find_last_of("/\\") + 1));
+    std::wstring pattern = widened(folder) + L"\\" + name + L".*.new";
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::wstring middle = found.cFileName;
+        size_t from = name.size() + 1, to = middle.size() - 4;  // between the name and ".new"
+        middle = middle.substr(from, to > from ? to - from : 0);
+        size_t dash = middle.find(L'-');
+        bool numbered = dash != std::wstring::npos && dash > 0 && dash + 1 < middle.size() &&
+                        middle.find_first_not_of(L"0123456789-") == std::wstring::npos &&
+                        middle.find(L'-', dash + 1) == std::wstring::npos;
+        if (numbered && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW((widened(folder) + L"\\" + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
 // Windows locks files, not folders: the lock is a file in the folder, open
 // by every copy that takes a turn and gone when the last one closes it.
 folder_lock::folder_lock(const std::string& path, int timeout_ms) {
