@@ -61,3 +61,8 @@ int platform_open_for_reading(const char* path);
 // takes a pad back by itself, and there a pad is never seen to go.
 void platform_watch_pad();
 bool platform_pad_gone();
+
+// When files under `folder` may be out of the system's reach for the length
+// of their path alone, a sentence that says so (for a message about missing
+// files); nullptr when the length is no matter.
+const char* platform_path_length_note(const std::string& folder);

@@ -154,6 +154,9 @@ int platform_open_for_reading(const char* path) {
     return open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 }
 
+// Linux reaches a file whatever the length of its folder's path.
+const char* platform_path_length_note(const std::string&) { return nullptr; }
+
 namespace {
 
 int pad_watch = -1;  // a descriptor of the pad's device of our own
