@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +18,7 @@
 
 #include "data_paths.h"
 #include "data_render.h"
+#include "layout.h"
 #include "media_files.h"
 #include "platform.h"
 #include "safe_file.h"
@@ -163,13 +165,27 @@ ALFONT_FONT* load_sized_font(const char* path) {
     return f;
 }
 
+bool text_font_is_fallback = false;
+
 ALFONT_FONT* load_text_font(const media_file& m) {
     ALFONT_FONT* f = load_sized_font(media_path(m));
+    text_font_is_fallback = !f;
     for (const char* path : fallback_fonts) {
         if (f) break;
         f = load_sized_font(path);
     }
     return f;
+}
+
+// A system font in place of the game's own is wider at the game's
+// narrowing: it is narrowed further, until the score sheet's widest line
+// fits the sheet as every line fits in the game's own font.
+void fit_fallback_font(ALFONT_FONT* f) {
+    const int room = score_sheet.right - score_sheet.left + 1;
+    int percent = alfont_get_width_percent(f);
+    for (int width; percent > 1 && (width = alfont_text_length(f, score_prompt)) > room;)
+        alfont_set_width_percent(
+            f, percent = std::max(1, std::min(percent - 1, percent * room / width)));
 }
 
 }  // namespace
@@ -234,6 +250,7 @@ int load_data() {
     fill_empty(bEtc, 16, etc_picture(nullptr, 0));
 
     alfont_set_width_percent(fonts[0], text_font_width_percent);
+    if (text_font_is_fallback && fonts[0]) fit_fallback_font(fonts[0]);
     fh = alfont_get_font_height(fonts[0]);
     start_tune();
     return 0;
