@@ -62,7 +62,8 @@ struct ALFONT_FONT {
     long descender = 0;
     long units_per_em = 0;
     std::map<int, std::unique_ptr<size_cache>> caches;
-    size_cache* current = nullptr;  // cache for `size`
+    size_cache* current = nullptr;     // cache for `size`
+    std::vector<unsigned char> bytes;  // the font file, for a face read from memory
 };
 
 namespace {
@@ -346,16 +347,15 @@ void alfont_exit(void) {
     library = nullptr;
 }
 
-ALFONT_FONT* alfont_load_font(const char* filepathname) {
-    if (!library || !filepathname) return nullptr;
-    FT_Face face = nullptr;
-    if (FT_New_Face(library, filepathname, 0, &face) != 0) return nullptr;
+namespace {
+
+// A font of a face FreeType opened: its metrics taken, scaled to the
+// default size; or nullptr (and the face closed) when it is no font.
+ALFONT_FONT* font_of_face(FT_Face face, std::unique_ptr<ALFONT_FONT> f) {
     if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
         FT_Done_Face(face);
         return nullptr;
     }
-
-    auto f = std::make_unique<ALFONT_FONT>();
     f->face = face;
     f->units_per_em = face->units_per_EM;
     f->ascender = face->ascender;
@@ -376,6 +376,25 @@ ALFONT_FONT* alfont_load_font(const char* filepathname) {
     }
     live_fonts.insert(f.get());
     return f.release();
+}
+
+}  // namespace
+
+ALFONT_FONT* alfont_load_font(const char* filepathname) {
+    if (!library || !filepathname) return nullptr;
+    FT_Face face = nullptr;
+    if (FT_New_Face(library, filepathname, 0, &face) != 0) return nullptr;
+    return font_of_face(face, std::make_unique<ALFONT_FONT>());
+}
+
+ALFONT_FONT* alfont_load_font_from_memory(const void* data, long size) {
+    if (!library || !data || size <= 0) return nullptr;
+    auto f = std::make_unique<ALFONT_FONT>();
+    const unsigned char* first = static_cast<const unsigned char*>(data);
+    f->bytes.assign(first, first + size);
+    FT_Face face = nullptr;
+    if (FT_New_Memory_Face(library, f->bytes.data(), size, 0, &face) != 0) return nullptr;
+    return font_of_face(face, std::move(f));
 }
 
 int alfont_set_font_size(ALFONT_FONT* f, int h) {

@@ -48,6 +48,10 @@ void alfont_exit(void);
  * size 16. */
 ALFONT_FONT* alfont_load_font(const char* filepathname);
 
+/* The same from a font file's bytes, which the font copies: a file the
+ * caller reads its own way (any path length or characters). */
+ALFONT_FONT* alfont_load_font_from_memory(const void* data, long size);
+
 /* Sets the line height in pixels (see "Sizing" above); 1 to 2048.
  * Returns 0 on success, -1 (and keeps the previous size) otherwise, also
  * when the face's glyph box at that size would be more than four line

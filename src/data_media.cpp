@@ -5,18 +5,23 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <string>
 #include <system_error>
 #include <utility>
 
 #include "data_paths.h"
 #include "data_render.h"
+#include "layout.h"
 #include "media_files.h"
 #include "platform.h"
+#include "safe_file.h"
 
 BITMAP* bSpecTiles[5];
 BITMAP* bOtTiles[5];
@@ -38,14 +43,20 @@ const char* media_path(const media_file& m) {
 }
 
 // Placeholders and silence keep the game going, but the player should hear
-// once where the files were looked for.
+// once where the files were looked for. Only files that are not there count:
+// one that is there but cannot be used is named by its loader, with why.
 void report_missing_media() {
     int missing = 0;
-    for (const media_file& m : media_files)
-        if (access(media_path(m), R_OK) != 0) missing++;
-    if (missing)
-        std::fprintf(stderr, "tollybrook: %d of %d media files missing in %s\n", missing,
-                     static_cast<int>(std::size(media_files)), media_folder().c_str());
+    for (const media_file& m : media_files) {
+        std::error_code error;
+        if (!std::filesystem::exists(std::filesystem::u8path(media_path(m)), error)) missing++;
+    }
+    if (!missing) return;
+    std::string folder = media_folder();
+    std::fprintf(stderr, "tollybrook: %d of %d media files missing in %s\n", missing,
+                 static_cast<int>(std::size(media_files)), folder.c_str());
+    if (const char* note = platform_path_length_note(folder))
+        std::fprintf(stderr, "tollybrook: %s\n", note);
 }
 
 // Used when the game's own font is missing, so there is always text.
@@ -122,13 +133,28 @@ SAMPLE* load_effect(const media_file& m) {
                       "that effect stays silent");
 }
 
+// The font file is read as the game reads its other files and handed to
+// FreeType as bytes: FreeType's own opening of a path reaches fewer places
+// (on Windows, none whose path passes 260 characters).
+const int64_t font_file_at_most = int64_t(64) << 20;
+
 // The font at its size, or nullptr (with the reason on stderr).
 ALFONT_FONT* load_sized_font(const char* path) {
     const char* instead = "trying the next font";
     if (!openable(path, instead)) return nullptr;
-    ALFONT_FONT* f = alfont_load_font(path);
+    std::string bytes;
+    int64_t size = 0;
+    if (!read_plain_file(path, font_file_at_most, &bytes, &size)) {
+        refuse(path, std::strerror(errno), instead);
+        return nullptr;
+    }
+    if (size > font_file_at_most) {
+        refuse(path, "far larger than any font", instead);
+        return nullptr;
+    }
+    ALFONT_FONT* f = alfont_load_font_from_memory(bytes.data(), static_cast<long>(bytes.size()));
     if (!f) {
-        refuse_unloaded(path, "not a font FreeType can scale", instead);
+        refuse(path, "not a font FreeType can scale", instead);
         return nullptr;
     }
     if (alfont_set_font_size(f, text_font_size) != 0) {
@@ -139,13 +165,27 @@ ALFONT_FONT* load_sized_font(const char* path) {
     return f;
 }
 
+bool text_font_is_fallback = false;
+
 ALFONT_FONT* load_text_font(const media_file& m) {
     ALFONT_FONT* f = load_sized_font(media_path(m));
+    text_font_is_fallback = !f;
     for (const char* path : fallback_fonts) {
         if (f) break;
         f = load_sized_font(path);
     }
     return f;
+}
+
+// A system font in place of the game's own is wider at the game's
+// narrowing: it is narrowed further, until the score sheet's widest line
+// fits the sheet as every line fits in the game's own font.
+void fit_fallback_font(ALFONT_FONT* f) {
+    const int room = score_sheet.right - score_sheet.left + 1;
+    int percent = alfont_get_width_percent(f);
+    for (int width; percent > 1 && (width = alfont_text_length(f, score_prompt)) > room;)
+        alfont_set_width_percent(
+            f, percent = std::max(1, std::min(percent - 1, percent * room / width)));
 }
 
 }  // namespace
@@ -210,6 +250,7 @@ int load_data() {
     fill_empty(bEtc, 16, etc_picture(nullptr, 0));
 
     alfont_set_width_percent(fonts[0], text_font_width_percent);
+    if (text_font_is_fallback && fonts[0]) fit_fallback_font(fonts[0]);
     fh = alfont_get_font_height(fonts[0]);
     start_tune();
     return 0;

@@ -75,7 +75,7 @@ int panel_texts(panel_text (&out)[panel_rows + 2], BITMAP* target, const std::ve
     };
     std::snprintf(out[n].text, sizeof out[n].text, "Scores:");
     add(screen_width / 2, score_title_y, red);
-    std::snprintf(out[n].text, sizeof out[n].text, "Press ENTER key to continue...");
+    std::snprintf(out[n].text, sizeof out[n].text, "%s", score_prompt);
     add(screen_width / 2, score_prompt_lines * fh + score_prompt_y, red);
     for (size_t i = 0; i < scores->size() && i < panel_rows; i++) {
         int value = (*scores)[i];

@@ -40,7 +40,10 @@ std::mutex scores_guard;
 static game* running_game = nullptr;  // the game run() plays, under scores_guard
 
 bool should_stop() {
-    return close_button_pressed != 0 || key[KEY_ESC] || quit != 0 || stop_signal != 0;
+    // Held now, or pressed while a long tick (a switch of the screen mode)
+    // held the loop up.
+    bool escape = take_escape_press() || key[KEY_ESC];
+    return close_button_pressed != 0 || escape || quit != 0 || stop_signal != 0;
 }
 
 // ---------------------------------------------------------------- the record

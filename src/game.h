@@ -157,7 +157,9 @@ private:
         int pad_buttons = 0;                  // a bit for each button held
         int build_column = 0, build_row = 0;  // the cursor's place in the build phase
         float aim_x = field_width / 2, aim_y = (field_top + field_bottom) / 2;  // in the battle
-        int moving_ticks = 0;  // how long a direction has been held
+        int moving_ticks = 0;         // how long a direction has been held
+        int held_x = 0, held_y = 0;   // the direction held the tick before
+        bool key_click_held = false;  // a click key clicked the tick before
         int last_mode = -1;
         bool click_armed = false;  // the click keys were let go in play
     } memory;
@@ -237,6 +239,11 @@ struct added_keys {
     bool fullscreen = false;  // F11 or Alt+Enter
 };
 added_keys take_added_keys(bool sound_key_counts);
+// The Enter held down is an Alt+Enter's, whether or not Alt is still held:
+// a switch only, never an Enter for the rules.
+bool enter_held_is_a_switch();
+// Whether Escape went down since the last call, held or not by now.
+bool take_escape_press();
 // Between the window and fullscreen, remembered for the next start.
 void switch_fullscreen();
 
@@ -274,8 +281,9 @@ bool take_mouse_change(mouse_change* change);
 // The pad's buttons for this tick, as `read` (which polls the pad) gives
 // them: the oldest change read since the last tick, else as they are now.
 // With a pad there, the first call starts reading it every few
-// milliseconds between ticks too (game_presses.cpp).
-int take_pad_buttons(int (*read)());
+// milliseconds between ticks too (game_presses.cpp). `look_after` runs first
+// on the calling thread, while no read runs: it may take the pad away or up.
+int take_pad_buttons(int (*read)(), void (*look_after)());
 // Polls the mouse only for a driver that must be polled: poll_mouse() puts
 // Allegro in polling mode for good, where the driver's reports no longer
 // reach mouse_callback and only where the buttons stand at the poll counts.
@@ -300,6 +308,6 @@ void run(bool help_first = false);
 // for a shutdown that cannot go back through the main loop.
 void save_running_game_scores();
 
-// True once the window was closed, Escape is held, the story has ended or a
-// stop signal came.
+// True once the window was closed, Escape is held or went down since the
+// last test, the story has ended or a stop signal came.
 bool should_stop();

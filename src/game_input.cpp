@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "game.h"
+#include "platform.h"
 
 static_assert(KEY_MAX <= key_slots, "the snapshot holds every scancode");
 
@@ -21,8 +22,31 @@ struct pad_key {
 const pad_key pad_keys[] = {{pad_a, KEY_Y}, {pad_b, KEY_N}, {pad_x, KEY_M}, {pad_start, KEY_PAUSE}};
 
 bool pad_present = false;
+// A pad was there and went away: it is looked for again now and then.
+bool pad_lost = false;
+int ticks_to_pad_search = 0;
+const int pad_search_every_ticks = 60;
 
-// A bit for each pad button held; 0 without a pad.
+void take_up_pad();
+
+// Allegro keeps the last values a pad sent, so a pad unplugged (or its
+// wireless link dropped) with its stick pushed would push for ever. One that
+// goes away is let go at once, every stick at rest and every button up, and
+// taken up again when it comes back. Once a tick, on the game's thread.
+void follow_pad() {
+    if (pad_present && platform_pad_gone()) {
+        remove_joystick();  // Allegro clears every value with it
+        pad_present = false;
+        pad_lost = true;
+        ticks_to_pad_search = 0;
+    }
+    if (!pad_lost || pad_present || ticks_to_pad_search-- > 0) return;
+    ticks_to_pad_search = pad_search_every_ticks;
+    take_up_pad();
+}
+
+// A bit for each pad button held; 0 without a pad. Read between ticks
+// too, on Allegro's timer thread: it only reads.
 int pad_buttons() {
     if (!pad_present || poll_joystick() != 0) return 0;
     int held = 0;
@@ -117,22 +141,36 @@ const float aim_start_speed = 1, aim_top_speed = 8, aim_speed_gain = 0.25f;  // 
 
 }  // namespace
 
-void start_pad() {
+namespace {
+
+void take_up_pad() {
     pad_present = install_joystick(JOY_TYPE_AUTODETECT) == 0 && num_joysticks > 0;
-    if (pad_present) note_centred_sticks();
+    if (!pad_present) return;
+    pad_lost = false;
+    note_centred_sticks();
+    platform_watch_pad();
 }
+
+}  // namespace
+
+void start_pad() { take_up_pad(); }
 
 void game::move_cursor(const input_snapshot& in, bool in_play) {
     input_memory& m = memory;
     direction d = held_direction(in.keys);
     bool was_shown = cursor.shown;
-    if (d.any() && in_play) cursor.shown = true;
+    // The input that changed last has the cursor: a direction held on (a
+    // key, or a stick a lost pad left pushed) never takes it back from the
+    // mouse.
+    bool turned = d.x != m.held_x || d.y != m.held_y;
+    m.held_x = d.x, m.held_y = d.y;
+    if (d.any() && turned && in_play) cursor.shown = true;
     if (mode == mode_battle && m.last_mode != mode_battle) {  // a new battle: aim at the middle
         m.aim_x = field_width / 2;
         m.aim_y = (field_top + field_bottom) / 2;
     }
     m.last_mode = mode;
-    if (!d.any() || !in_play) {
+    if (!d.any() || !in_play || !cursor.shown) {
         m.moving_ticks = 0;
     } else if (mode == mode_build) {
         // The first press only shows the frame where it stood.
@@ -170,7 +208,8 @@ void game::take_input(bool held) {
     in.alt = (key_shifts & KB_ALT_FLAG) != 0;
     for (int k = 0; k < KEY_MAX; k++) in.keys[k] = key[k];
     bool key_went_down = take_pressed_keys(in.keys);
-    int pad = take_pad_buttons(pad_buttons);  // a tap too, one change a tick
+    if (enter_held_is_a_switch()) in.keys[KEY_ENTER] = 0;
+    int pad = take_pad_buttons(pad_buttons, follow_pad);  // a tap too, one change a tick
     int pad_went_down = pad & ~m.pad_buttons;
     m.pad_buttons = pad;
     for (const pad_key& p : pad_keys)
@@ -195,7 +234,8 @@ void game::take_input(bool held) {
     else if (!click_keys)
         m.click_armed = true;
     bool key_click = click_keys && m.click_armed;
-    if (key_click) cursor.shown = true;
+    if (key_click && !m.key_click_held) cursor.shown = true;  // as it goes down, as above
+    m.key_click_held = key_click;
     move_cursor(in, in_play);
     bool cursor_rules = cursor.shown && (mode == mode_build || mode == mode_battle);
     in.x = cursor_rules ? cursor.x : pointer_x;

@@ -2,7 +2,8 @@
 // M the sound, F11 and Alt+Enter fullscreen. They are taken out of the
 // keyboard buffer before the rules read it, so the story never sees them as
 // "any key" and they never end a pause. F11 and Alt+Enter are counted as
-// they go down, each press a switch, in turn.
+// they go down, each press a switch, in turn; so is Escape, which always
+// ends the game.
 #include <allegro.h>
 
 #include <algorithm>
@@ -36,6 +37,12 @@ bool newly_pressed(added_key& k) { return !k.was_down; }
 // the key up Allegro makes when the window loses the focus (as each switch
 // does), when the key may still be held.
 std::atomic<bool> f11_down{false}, enter_down{false};
+// The Enter held went down with Alt: a switch, and no Enter for the rules
+// until the player lets it go, even when Alt goes up first.
+std::atomic<bool> enter_switches{false};
+// An Escape that went down since the main loop last looked: a switch holds
+// a tick up for long enough that a quick Escape comes and goes within it.
+std::atomic<bool> escape_went_down{false};
 std::atomic<int> fullscreen_presses{0};  // counted, not yet taken
 std::atomic<int> alt_enters{0};          // Alt+Enter presses since the last take
 int switches_queued = 0;                 // taken, one switch a tick
@@ -44,17 +51,20 @@ void count_fullscreen_key(int scancode) {
     const bool up = scancode & 0x80;
     const bool from_player = gfx_key_from_player();  // asked of every key
     scancode &= 0x7f;
+    if (scancode == KEY_ESC && !up) escape_went_down = true;
     std::atomic<bool>* down = scancode == KEY_F11     ? &f11_down
                               : scancode == KEY_ENTER ? &enter_down
                                                       : nullptr;
     if (!down) return;
     if (up) {
         if (from_player) *down = false;
+        if (from_player && scancode == KEY_ENTER) enter_switches = false;
         return;
     }
     if (down->exchange(true)) return;  // a repeat
     if (scancode == KEY_ENTER) {
-        if (!(key_shifts & KB_ALT_FLAG)) return;
+        enter_switches = (key_shifts & KB_ALT_FLAG) != 0;
+        if (!enter_switches) return;
         alt_enters++;
     }
     fullscreen_presses++;
@@ -83,8 +93,8 @@ added_keys take_added_keys(bool sound_key_counts) {
         int k = readkey();
         if (k == 0) break;  // no keyboard to read from
         int scancode = k >> 8;
-        bool alt_enter =
-            scancode == KEY_ENTER && ((key_shifts & KB_ALT_FLAG) || alt_enters_to_drop > 0);
+        bool alt_enter = scancode == KEY_ENTER &&
+                         ((key_shifts & KB_ALT_FLAG) || enter_switches || alt_enters_to_drop > 0);
         if (scancode == KEY_F1)
             taken.help |= newly_pressed(help_key);
         else if (scancode == KEY_F11)
@@ -102,6 +112,10 @@ added_keys take_added_keys(bool sound_key_counts) {
     if (taken.fullscreen) switches_queued--;
     return taken;
 }
+
+bool enter_held_is_a_switch() { return enter_switches; }
+
+bool take_escape_press() { return escape_went_down.exchange(false); }
 
 void switch_fullscreen() {
     if (gfx_set_fullscreen(!gfx_fullscreen()) == 0) remember_choice("fullscreen", gfx_fullscreen());

@@ -102,9 +102,10 @@ void read_mouse() {
     if (mouse_needs_poll()) poll_mouse();
 }
 
-int take_pad_buttons(int (*read)()) {
+int take_pad_buttons(int (*read)(), void (*look_after)()) {
     static bool reading = false;
     std::unique_lock<std::mutex> lock(pad_guard);
+    look_after();
     read_pad = read;
     if (!reading && num_joysticks > 0) {
         reading = true;

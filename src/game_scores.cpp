@@ -76,12 +76,19 @@ std::string choose_score_file(const std::string& beside) {
         return "";
     }
     std::string own = folder + "/hi.dat";
-    // A table there that the player may not read is left as it is, and said once.
-    if (access(beside.c_str(), F_OK) == 0 && access(beside.c_str(), R_OK) != 0)
+    // A table there that the player may not read is left as it is, and said
+    // once; so is something there that is no plain file (a named pipe, a
+    // device, a folder), which is never opened.
+    std::error_code error;
+    fs::file_status there = fs::status(fs::u8path(beside), error);
+    if (fs::exists(there) && !fs::is_regular_file(there))
+        std::fprintf(stderr, "tollybrook: %s is not a plain file; it is left alone\n",
+                     beside.c_str());
+    else if (access(beside.c_str(), F_OK) == 0 && access(beside.c_str(), R_OK) != 0)
         std::fprintf(stderr, "tollybrook: cannot read the high scores in %s: %s\n", beside.c_str(),
                      std::strerror(errno));
     std::string seed;
-    std::error_code error;
+    folder_lock lock(own);  // every writer of the table takes turns
     if (!fs::exists(fs::symlink_status(fs::u8path(own), error)) && read_whole_file(beside, &seed))
         replace_file_safely(own, seed);
     std::fprintf(stderr, "tollybrook: scores are kept in %s\n", own.c_str());
@@ -108,25 +115,18 @@ table_file read_table(const std::string& path) {
     if (path.empty() || !fs::exists(fs::u8path(path), error)) return t;
     t.there = true;
     // Only a plain file: opening a named pipe would wait for a writer forever.
-    if (!fs::is_regular_file(fs::u8path(path), error)) {
-        t.why = fs::is_directory(fs::u8path(path), error) ? EISDIR : EINVAL;
-        return t;
-    }
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
+    std::string bytes;
+    if (!read_plain_file(path, records_read_at_most * record_size, &bytes, &t.size)) {
         t.why = errno;
         return t;
     }
     t.readable = true;
-    int64_t size = static_cast<int64_t>(fs::file_size(fs::u8path(path), error));
-    t.size = size;
-    for (int64_t n = std::min(size / record_size, records_read_at_most); n > 0; n--) {
+    for (size_t at = 0; at + record_size <= bytes.size(); at += record_size) {
         char record[record_size + 1] = {0};
-        if (std::fread(record, 1, record_size, file) != record_size) break;
+        std::memcpy(record, bytes.data() + at, record_size);
         t.bytes.append(record, record_size);
         t.scores.push_back(record_value(record));
     }
-    std::fclose(file);
     // Only ten go back to the file: with more, make them the ten best.
     if (t.scores.size() > static_cast<size_t>(score_table_size)) rank_scores(t.scores);
     return t;
@@ -179,6 +179,9 @@ void game::add_score(int value) {
 void game::save_highscores() {
     if (scores_unreadable || score_path.empty()) return;
     folder_lock lock(score_path);
+    // With the lock held no other copy is saving: a temporary there is what
+    // a save killed midway left.
+    if (lock.held()) remove_stale_temporaries(score_path);
     table_file disk = read_table(score_path);
     if (disk.there && !disk.readable) {
         errno = disk.why;

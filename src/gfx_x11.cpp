@@ -42,7 +42,8 @@ std::vector<unsigned long> icon_cardinals(const char* const* xpm) {
     std::map<std::string, unsigned long> argb;
     for (int i = 1; i <= colours; i++) {
         const char* line = xpm[i];
-        const char* value = std::strlen(line) > size_t(chars) ? std::strstr(line + chars, " c ") : nullptr;
+        const char* value =
+            std::strlen(line) > size_t(chars) ? std::strstr(line + chars, " c ") : nullptr;
         if (!value) return {};
         unsigned rgb = 0;
         bool opaque = std::sscanf(value + 3, " #%6x", &rgb) == 1;
@@ -79,7 +80,8 @@ void ask_fullscreen(bool on) {
     e.xclient.message_type = XInternAtom(_xwin.display, "_NET_WM_STATE", False);
     e.xclient.format = 32;
     e.xclient.data.l[0] = on ? 1 : 0;  // add or remove
-    e.xclient.data.l[1] = static_cast<long>(XInternAtom(_xwin.display, "_NET_WM_STATE_FULLSCREEN", False));
+    e.xclient.data.l[1] =
+        static_cast<long>(XInternAtom(_xwin.display, "_NET_WM_STATE_FULLSCREEN", False));
     e.xclient.data.l[3] = 1;  // asked by the program itself
     XSendEvent(_xwin.display, DefaultRootWindow(_xwin.display), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &e);
@@ -272,13 +274,15 @@ bool gfx_key_from_player() { return key_from_server.exchange(false) || !key_hook
 
 namespace {
 
-// Whether the keyboard's focus is on the game's window; the caller holds
+// Whether the keyboard's focus is on the game's window, or follows the
+// pointer (X's PointerRoot, where no window manager sets it): the key that
+// asked for a switch came to the window under it. The caller holds
 // Allegro's X lock.
 bool has_focus() {
     Window focus;
     int revert;
     XGetInputFocus(_xwin.display, &focus, &revert);
-    return focus == _xwin.window || focus == managed_window();
+    return focus == _xwin.window || focus == managed_window() || focus == PointerRoot;
 }
 
 }  // namespace

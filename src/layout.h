@@ -115,6 +115,7 @@ const int score_title_y = 10;
 const int score_prompt_lines = 11;  // the prompt stands this many font heights
 const int score_prompt_y = 10;      // plus this many pixels down
 const int score_rows_y = 40;        // the first row; one font height between rows
+constexpr char score_prompt[] = "Press ENTER key to continue...";  // the sheet's widest line
 constexpr screen_rect score_frame = {180, 10, 460, 50};
 // The two rectangles behind the rows reach score_panel_lines font heights
 // plus `bottom` pixels down.

@@ -52,3 +52,17 @@ std::string platform_working_folder();
 // does not stall) and not inherited by programs started later; -1 with
 // errno set when it cannot be opened.
 int platform_open_for_reading(const char* path);
+
+// The pad Allegro's joystick driver reads, watched for going away: Allegro
+// keeps the last values a pad sent. platform_watch_pad starts watching the
+// device the driver has just opened (none to watch: never gone);
+// platform_pad_gone is true once that device has gone away (unplugged, its
+// link dropped; for a named pipe, its writer gone). Windows' DirectInput
+// takes a pad back by itself, and there a pad is never seen to go.
+void platform_watch_pad();
+bool platform_pad_gone();
+
+// When files under `folder` may be out of the system's reach for the length
+// of their path alone, a sentence that says so (for a message about missing
+// files); nullptr when the length is no matter.
+const char* platform_path_length_note(const std::string& folder);

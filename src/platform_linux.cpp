@@ -7,6 +7,7 @@
 #include <X11/Xlib.h>
 #include <allegro.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -151,6 +152,40 @@ std::string platform_working_folder() {
 
 int platform_open_for_reading(const char* path) {
     return open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+
+// Linux reaches a file whatever the length of its folder's path.
+const char* platform_path_length_note(const std::string&) { return nullptr; }
+
+namespace {
+
+int pad_watch = -1;  // a descriptor of the pad's device of our own
+
+}  // namespace
+
+// The device Allegro's Linux joystick driver opens: the one allegro.cfg
+// names, else the first of the two usual places that opens. A second
+// reader of a joystick device gets events of its own, and one of a named
+// pipe only looks: Allegro's reads are not disturbed.
+void platform_watch_pad() {
+    if (pad_watch >= 0) close(pad_watch);
+    pad_watch = -1;
+    const char* named = get_config_string("joystick", "joystick_device_0", nullptr);
+    if (!named) named = get_config_string("joystick", "joystick_device", nullptr);
+    if (named) {
+        pad_watch = open(named, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        return;
+    }
+    for (const char* usual : {"/dev/input/js0", "/dev/js0"})
+        if ((pad_watch = open(usual, O_RDONLY | O_NONBLOCK | O_CLOEXEC)) >= 0) return;
+}
+
+// An unplugged joystick device hangs up on its readers; so does a named
+// pipe whose last writer has gone.
+bool platform_pad_gone() {
+    if (pad_watch < 0) return false;
+    pollfd watch{pad_watch, POLLIN, 0};
+    return poll(&watch, 1, 0) == 1 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
 
 std::string user_folder(const char* variable, const char* under_home) {

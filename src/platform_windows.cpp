@@ -110,6 +110,19 @@ int platform_open_for_reading(const char* path) {
     return _wopen(widened(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 }
 
+// Past 260 characters (MAX_PATH) a path reaches its file only where
+// Windows' long paths are enabled; the manifest asks for them. The longest
+// media file name adds about 20 to the folder's.
+const char* platform_path_length_note(const std::string& folder) {
+    if (widened(folder).size() + 20 < MAX_PATH) return nullptr;
+    return "a path there passes 260 characters, which Windows reaches only with its long paths "
+           "enabled (LongPathsEnabled): move the game to a shorter folder";
+}
+
+// DirectInput takes a lost pad back by itself; its going is not seen here.
+void platform_watch_pad() {}
+bool platform_pad_gone() { return false; }
+
 // Every per-user file lives in %APPDATA%\Tollybrook: the choices and, when
 // the game may not write beside itself, the scores. The callers name the
 // game's folder in lower case, as on Linux; it is made here first with the

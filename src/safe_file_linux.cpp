@@ -2,12 +2,16 @@
 // replacement, whole-file reads, making folders and the folder lock.
 #include "safe_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -55,20 +59,38 @@ std::string link_target(std::string path) {
 
 bool writable_place(const std::string& path) {
     std::string target = link_target(path);
-    if (access(target.c_str(), F_OK) == 0) return access(target.c_str(), R_OK | W_OK) == 0;
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0)
+        return S_ISREG(st.st_mode) && access(target.c_str(), R_OK | W_OK) == 0;
     return errno == ENOENT && access(folder_of(target).c_str(), W_OK) == 0;
 }
 
-bool read_whole_file(const std::string& path, std::string* bytes) {
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) return false;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
+bool read_plain_file(const std::string& path, int64_t at_most, std::string* bytes, int64_t* size) {
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool looked = fstat(fd, &st) == 0;
+    if (!looked || !S_ISREG(st.st_mode)) {
+        int why = !looked ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        close(fd);
+        errno = why;
+        return false;
+    }
+    if (size) *size = st.st_size;
     char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes->append(chunk, n);
-    std::fclose(file);
+    for (int64_t left = at_most; left > 0;) {
+        ssize_t n = read(fd, chunk, static_cast<size_t>(std::min<int64_t>(left, sizeof chunk)));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        bytes->append(chunk, static_cast<size_t>(n));
+        left -= n;
+    }
+    close(fd);
     return true;
+}
+
+bool read_whole_file(const std::string& path, std::string* bytes) {
+    return read_plain_file(path, INT64_MAX, bytes);
 }
 
 namespace {
@@ -102,6 +124,9 @@ void sync_folder(const std::string& folder) {
     close(fd);
 }
 
+// A temporary is the file's name, this mark and six letters or digits.
+const char temporary_mark[] = ".part-";
+
 mode_t new_file_mode() {
     mode_t mask = umask(0);
     umask(mask);
@@ -119,7 +144,7 @@ bool replace_file_safely(const std::string& path, const std::string& bytes) {
         return false;
     }
     // mkstemp opens with O_EXCL: a file or link planted at the name is never used.
-    std::string temporary = target + ".XXXXXX";
+    std::string temporary = target + temporary_mark + "XXXXXX";
     int fd = mkstemp(temporary.data());
     if (fd < 0) {
         int why = errno;
@@ -142,6 +167,26 @@ bool replace_file_safely(const std::string& path, const std::string& bytes) {
     }
     sync_folder(folder_of(target));
     return true;
+}
+
+void remove_stale_temporaries(const std::string& path) {
+    std::string target = link_target(path);
+    std::string folder = folder_of(target);
+    std::string prefix = target.substr(target.rfind('/') + 1) + temporary_mark;
+    DIR* listing = opendir(folder.c_str());
+    if (!listing) return;
+    while (dirent* entry = readdir(listing)) {
+        std::string name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0 ||
+            !std::all_of(name.begin() + prefix.size(), name.end(),
+                         [](unsigned char c) { return std::isalnum(c); }))
+            continue;
+        struct stat st;
+        std::string stale = folder + "/" + name;
+        if (lstat(stale.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid())
+            unlink(stale.c_str());
+    }
+    closedir(listing);
 }
 
 // A folder, not a lock file: the lock leaves nothing behind, and a file

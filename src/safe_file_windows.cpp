@@ -4,7 +4,9 @@
 // the wide-character calls.
 #include "safe_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -112,16 +114,38 @@ bool writable_place(const std::string& path) {
     return true;
 }
 
-bool read_whole_file(const std::string& path, std::string* bytes) {
-    DWORD a = attributes(path);
-    if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    FILE* file = _wfopen(widened(path).c_str(), L"rb");
-    if (!file) return false;
+// A device (CON, a named pipe's \\.\pipe\ name) opens as a file too, and
+// a read of it may wait: only what is on a disk is read.
+bool read_plain_file(const std::string& path, int64_t at_most, std::string* bytes, int64_t* size) {
+    if (is_folder(path)) {
+        errno = EISDIR;
+        return false;
+    }
+    HANDLE file = CreateFileW(widened(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return failed();
+    LARGE_INTEGER length;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &length)) {
+        CloseHandle(file);
+        errno = EINVAL;
+        return false;
+    }
+    if (size) *size = length.QuadPart;
     char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes->append(chunk, n);
-    std::fclose(file);
+    for (int64_t left = at_most; left > 0;) {
+        DWORD n = 0;
+        DWORD want = static_cast<DWORD>(std::min<int64_t>(left, sizeof chunk));
+        if (!ReadFile(file, chunk, want, &n, nullptr) || n == 0) break;
+        bytes->append(chunk, n);
+        left -= n;
+    }
+    CloseHandle(file);
     return true;
+}
+
+bool read_whole_file(const std::string& path, std::string* bytes) {
+    return read_plain_file(path, INT64_MAX, bytes);
 }
 
 // The new content goes to a file beside the old one, written through to the
@@ -164,6 +188,29 @@ bool replace_file_safely(const std::string& path, const std::string& bytes) {
         errno = why;
     }
     return ok;
+}
+
+// A temporary is named "NAME.PID-ATTEMPT.new"; one still being written is
+// open without sharing and cannot be deleted.
+void remove_stale_temporaries(const std::string& path) {
+    std::string folder = folder_of(path);
+    std::wstring name = widened(path.substr(path.find_last_of("/\\") + 1));
+    std::wstring pattern = widened(folder) + L"\\" + name + L".*.new";
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::wstring middle = found.cFileName;
+        size_t from = name.size() + 1, to = middle.size() - 4;  // between the name and ".new"
+        middle = middle.substr(from, to > from ? to - from : 0);
+        size_t dash = middle.find(L'-');
+        bool numbered = dash != std::wstring::npos && dash > 0 && dash + 1 < middle.size() &&
+                        middle.find_first_not_of(L"0123456789-") == std::wstring::npos &&
+                        middle.find(L'-', dash + 1) == std::wstring::npos;
+        if (numbered && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW((widened(folder) + L"\\" + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
 }
 
 // Windows locks files, not folders: the lock is a file in the folder, open

@@ -83,6 +83,8 @@ TEST_F(Alfont, LoadingRejectsMissingEmptyAndCorruptFiles) {
     std::string noise;
     for (unsigned i = 0, v = 7; i < 20000; ++i) noise += char((v = v * 1103515245 + 12345) >> 16);
     EXPECT_EQ(alfont_load_font(temp_file("alfont_noise.ttf", noise).c_str()), nullptr);
+    EXPECT_EQ(alfont_load_font_from_memory(noise.data(), long(noise.size())), nullptr);
+    EXPECT_EQ(alfont_load_font_from_memory(nullptr, 100), nullptr);
 
     // A real font cut short may load or not, but must never crash to draw.
     std::string whole;
@@ -90,6 +92,15 @@ TEST_F(Alfont, LoadingRejectsMissingEmptyAndCorruptFiles) {
     for (int c, i = 0; i < 60000 && (c = std::fgetc(in)) != EOF; ++i) whole += char(c);
     std::fclose(in);
     if (ALFONT_FONT* f = alfont_load_font(temp_file("alfont_cut.ttf", whole).c_str())) {
+        alfont_set_font_size(f, kSize);
+        alfont_textout_aa_ex(bmp_, f, "Shield Strength: 666", 10, 10, black_, -1);
+        alfont_destroy_font(f);
+    }
+    // From memory, the font keeps its own copy of the bytes it was given.
+    std::string bytes = whole;
+    ALFONT_FONT* f = alfont_load_font_from_memory(bytes.data(), long(bytes.size()));
+    bytes.assign(bytes.size(), '\0');
+    if (f) {
         alfont_set_font_size(f, kSize);
         alfont_textout_aa_ex(bmp_, f, "Shield Strength: 666", 10, 10, black_, -1);
         alfont_destroy_font(f);

@@ -29,6 +29,7 @@
 #include "gfx.h"
 #include "harness.h"
 #include "main.h"
+#include "safe_file.h"
 
 namespace {
 
@@ -195,19 +196,6 @@ TEST_F(HiDat, EveryWrittenRecordIsWellFormedEvenForHugeValues) {
     EXPECT_EQ(loaded(), fitted);
 }
 
-TEST_F(HiDat, ADirectoryAtThePathIsNoTableAndStaysADirectory) {
-    ASSERT_EQ(mkdir(path().c_str(), 0755), 0);
-    {
-        game g;
-        EXPECT_EQ(g.highscores, kDefault);
-        g.highscores = {1, 2, 3};
-    }
-    struct stat st;
-    ASSERT_EQ(stat(path().c_str(), &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
-    EXPECT_TRUE(leftovers().empty()) << "the unused copy is left behind";
-}
-
 TEST_F(HiDat, AFailedWriteKeepsTheOldTableAndSaysSoOnce) {
     write_file(records({1, 2, 3}));
     // A file-size limit makes every write past 15 bytes fail, as a full disk would.
@@ -290,6 +278,25 @@ TEST_F(HiDat, CopiesOnOneTableLoseNoEnteredScore) {
     }
     munmap(next, sizeof(int));
     EXPECT_TRUE(leftovers().empty());
+}
+
+// A save killed midway leaves its temporary beside the table: the next save
+// removes it, under the folder's lock, which shows no other copy is saving.
+// A file of the player's that only looks alike stays, and so does every
+// temporary while another copy holds the lock.
+TEST_F(HiDat, TheNextSaveRemovesWhatAKilledSaveLeft) {
+    std::string folder = path().substr(0, path().rfind('/') + 1);
+    write_file_at(path() + ".part-k1LLed", records({4}));
+    write_file_at(path() + ".part-backup.old", "the player's");
+    {
+        folder_lock other(path());
+        ASSERT_TRUE(other.held());
+        save({1});  // waits for the lock, then saves unguarded
+    }
+    EXPECT_TRUE(is_there(path() + ".part-k1LLed")) << "removed while another copy held the lock";
+    save({2});
+    EXPECT_EQ(read_file(), records({2}));
+    EXPECT_EQ(leftovers(), std::vector<std::string>{"hi.dat.part-backup.old"});
 }
 
 // A link planted where a careless save would put its temporary, and a table

@@ -123,13 +123,24 @@ TEST_F(Input, TheKeyboardAloneLaysAndLiftsTilesPressesStartAndShoots) {
     ASSERT_EQ(g->meteors.size(), 1u);
     EXPECT_EQ(g->meteors[0].x, fallen(aim_x, aim_y, 2).x);
 
-    // The mouse moves: the pointer takes over.
+    // The mouse moves while an arrow is held on (as a lost pad's stick
+    // stays pushed): the pointer takes over, and the held arrow, which no
+    // longer changes, never takes the cursor back.
+    key[KEY_LEFT] = 1;
+    g->update();
+    int held_aim_x = g->cursor.x;
     mouse_x = 50, mouse_y = 300;
     g->update();
     EXPECT_FALSE(g->cursor.shown);
     click(50, 300);
     ASSERT_EQ(g->meteors.size(), 2u);
     EXPECT_EQ(g->meteors[1].x, fallen(50, 300, 2).x);
+    idle(10);
+    EXPECT_FALSE(g->cursor.shown) << "a direction held on took the cursor back";
+    EXPECT_EQ(g->cursor.x, held_aim_x) << "the hidden crosshair glided on";
+    key[KEY_LEFT] = 0;
+    tap(KEY_UP);
+    EXPECT_TRUE(g->cursor.shown) << "a new direction takes it";
 }
 
 // A tap (a touchpad's, a quick finger's) presses and lets go between two

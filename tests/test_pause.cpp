@@ -175,7 +175,8 @@ TEST_F(Pause, TheHelpCardsClickLaysNoTileAndTheAddedKeysStayOutOfTheStory) {
 
 // F11 and Alt+Enter are counted as they go down, on the input thread, and
 // each press is a switch, one a tick: a key's repeats count once, presses
-// that come within one tick all count, plain Enter is no switch.
+// that come within one tick all count, plain Enter is no switch. Escape is
+// caught as it goes down too.
 TEST_F(Pause, EveryFullscreenPressIsOneSwitchInTurn) {
     take_added_keys(false);  // the counter listens from now on
     auto press = [](int scancode, int repeats = 0) {
@@ -197,6 +198,67 @@ TEST_F(Pause, EveryFullscreenPressIsOneSwitchInTurn) {
     press(KEY_ENTER);
     key_shifts &= ~KB_ALT_FLAG;
     EXPECT_EQ(switches(), 4) << "four presses in one tick";
+
+    // An Escape that came and went while a switch held the tick up ends
+    // the game all the same, at the next look.
+    press(KEY_ESC);
+    EXPECT_TRUE(should_stop());
+    EXPECT_FALSE(should_stop()) << "an Escape taken stays taken";
+}
+
+// Alt+Enter is a switch and never also an Enter, whichever key is let go
+// first: an Enter still held (and repeating) after Alt went up clicks
+// nothing and turns no page of the story.
+TEST_F(Pause, AltEnterIsNeverAlsoAnEnterWhicheverKeyGoesUpFirst) {
+    auto tick = [&] {
+        take_added_keys(true);
+        g->update();
+    };
+    auto enter = [](bool down) {
+        key[KEY_ENTER] = down;
+        keyboard_lowlevel_callback(down ? KEY_ENTER : KEY_ENTER | 0x80);
+        if (down) simulate_keypress(KEY_ENTER << 8);
+    };
+    auto alt_enter = [&](bool alt_first) {
+        key_shifts |= KB_ALT_FLAG;
+        enter(true);
+        tick();
+        if (alt_first)
+            key_shifts &= ~KB_ALT_FLAG;
+        else
+            enter(false);
+        for (int i = 0; i < 5; i++) {
+            if (key[KEY_ENTER]) simulate_keypress(KEY_ENTER << 8);  // the key's repeats
+            tick();
+        }
+        if (alt_first)
+            enter(false);
+        else
+            key_shifts &= ~KB_ALT_FLAG;
+        tick();
+    };
+    tick();  // the counter listens from now on
+    key[KEY_RIGHT] = 1;
+    tick();
+    key[KEY_RIGHT] = 0;
+    tick();
+    ASSERT_TRUE(g->cursor.shown);
+    for (bool alt_first : {true, false}) {
+        alt_enter(alt_first);
+        EXPECT_EQ(g->grid[0][0], bare_ground) << (alt_first ? "Alt" : "Enter") << " let go first";
+    }
+    enter(true);
+    tick();
+    enter(false);
+    tick();
+    EXPECT_EQ(g->grid[0][0], slow_tile) << "a plain Enter clicks";
+
+    press_start();
+    answer(KEY_Y);  // ready: the next pages turn with any key
+    ASSERT_EQ(g->mode, mode_dialog);
+    int step = g->scene_step;
+    alt_enter(true);
+    EXPECT_EQ(g->scene_step, step) << "the story took the Enter of an Alt+Enter";
 }
 
 }  // namespace

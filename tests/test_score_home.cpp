@@ -172,4 +172,56 @@ TEST_F(ScoreHome, ATableThePlayerMayNotReadOrWriteIsLeftAloneAndScoresGoHome) {
     }
 }
 
+// Something at hi.dat that is no plain file (a named pipe, a folder, a link
+// to a device) is never opened, which for a pipe would wait for a writer
+// for ever, and counts as a table the player may not use: it stays as it
+// is, and the run's scores go to the private table.
+TEST_F(ScoreHome, AHiDatThatIsNoPlainFileIsLeftAloneAndScoresGoHome) {
+    if (geteuid() == 0)
+        ASSERT_EQ(chown(game_dir.c_str(), nobody, nogroup), 0);
+    else
+        ASSERT_EQ(chmod(game_dir.c_str(), 0755), 0);
+    const std::string data = home + "/data", own = data + "/tollybrook/hi.dat";
+    const struct {
+        const char* name;
+        std::function<int()> make;
+        unsigned type;
+    } kinds[] = {
+        {"pipe", [&] { return mkfifo(beside.c_str(), 0666); }, S_IFIFO},
+        {"folder", [&] { return mkdir(beside.c_str(), 0777); }, S_IFDIR},
+        {"link to /dev/zero", [&] { return symlink("/dev/zero", beside.c_str()); }, S_IFLNK},
+    };
+    for (const auto& kind : kinds) {
+        std::filesystem::remove(own);
+        ASSERT_EQ(kind.make(), 0) << kind.name;
+        if (geteuid() == 0) {
+            ASSERT_EQ(lchown(beside.c_str(), nobody, nogroup), 0);  // theirs to write
+        }
+        int status = as_player([&] {
+            alarm(20);  // a read that waits for a pipe's writer ends the test, not hangs it
+            if (chdir(game_dir.c_str()) != 0) return 1;
+            setenv("XDG_DATA_HOME", data.c_str(), 1);
+            testing::internal::CaptureStderr();
+            {
+                game g;
+                if (g.highscores != std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90})
+                    return 3;
+                g.add_score(5);
+                g.save_highscores();
+            }
+            std::string said = testing::internal::GetCapturedStderr();
+            if (file_bytes(own).find(score_record(5)) == std::string::npos) return 5;
+            return said.find(beside + " is not a plain file") != std::string::npos ? 0 : 4;
+        });
+        EXPECT_EQ(status, 0) << kind.name << ": 1: no folder, 3: not the default table, "
+                             << "4: not said, 5: not in the private table, 200: hung or crashed";
+        struct stat after;
+        ASSERT_EQ(lstat(beside.c_str(), &after), 0) << kind.name;
+        EXPECT_EQ(after.st_mode & S_IFMT, kind.type) << kind.name;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(game_dir), {}), 1)
+            << kind.name << ": something else was left beside it";
+        std::filesystem::remove(beside);
+    }
+}
+
 }  // namespace

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <allegro.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -125,24 +127,45 @@ TEST_F(TextFit, BattleLabelsAtTheirWidestStayOnTheScreen) {
 }
 
 TEST_F(TextFit, EveryScoreTableRowStaysOnItsPanel) {
-    for (int widest : kWidestScores) {
-        std::vector<int> table;
-        for (int i = 0; i < 10; i++) table.push_back(widest - i);
-        clear_to_color(with, makecol(0, 0, 255));
-        draw_score(with, &table, widest);
-        // Only the panel, its title bar and its dark rim may be painted over:
-        // the rows, the title and the prompt stay on them.
-        const Box painted[] = {{180, 10, 460, 50}, {182, 12, 460, 12 * fh + 16}};
-        for (int y = 0; y < 480; y++)
-            for (int x = 0; x < 640; x++) {
-                bool allowed = false;
-                for (const Box& b : painted) allowed |= b.holds({x, y, x, y});
-                if (!allowed) {
-                    ASSERT_EQ(getpixel(with, x, y), makecol(0, 0, 255))
-                        << "the table with " << widest << " paints (" << x << "," << y << ")";
+    auto rows_stay_on_the_panel = [&](const char* font) {
+        for (int widest : kWidestScores) {
+            std::vector<int> table;
+            for (int i = 0; i < 10; i++) table.push_back(widest - i);
+            clear_to_color(with, makecol(0, 0, 255));
+            draw_score(with, &table, widest);
+            // Only the panel, its title bar and its dark rim may be painted
+            // over: the rows, the title and the prompt stay on them.
+            const Box painted[] = {{180, 10, 460, 50}, {182, 12, 460, 12 * fh + 16}};
+            for (int y = 0; y < 480; y++)
+                for (int x = 0; x < 640; x++) {
+                    bool allowed = false;
+                    for (const Box& b : painted) allowed |= b.holds({x, y, x, y});
+                    if (!allowed) {
+                        ASSERT_EQ(getpixel(with, x, y), makecol(0, 0, 255))
+                            << "in " << font << " the table with " << widest << " paints (" << x
+                            << "," << y << ")";
+                    }
                 }
-            }
-    }
+        }
+    };
+    rows_stay_on_the_panel("the game's font");
+
+    // Without the game's font a wider system font stands in, narrowed to fit.
+    std::string media = absolute_path("media-without-font");
+    ASSERT_EQ(mkdir(media.c_str(), 0755), 0);
+    for (const auto& entry : std::filesystem::directory_iterator(built_media_folder()))
+        if (entry.path().filename() != "puree2.ttf")
+            std::filesystem::create_symlink(entry.path(),
+                                            media + "/" + entry.path().filename().string());
+    std::string built = std::getenv("TOLLYBROOK_DATA");
+    setenv("TOLLYBROOK_DATA", media.c_str(), 1);
+    unload_data();
+    testing::internal::CaptureStderr();
+    load_data();
+    testing::internal::GetCapturedStderr();
+    setenv("TOLLYBROOK_DATA", built.c_str(), 1);
+    std::filesystem::remove_all(media);
+    if (fonts[0]) rows_stay_on_the_panel("a system font");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 # with a time division of 0, a tune with a meta event 0x0FFFFFFF bytes
 # long, a font whose line is one font unit tall, named pipes in place of a
 # picture, the font, the tune and a sample, and a 10 GiB (sparse) hi.dat.
+# Last, hi.dat as a named pipe, a folder and a link to a device (see
+# odd_table).
 # For each, the game runs under Xvfb with its
 # sound played into a file (so the tune reaches Allegro's player), opens a
 # dialog (so text is drawn), and must:
@@ -124,6 +126,34 @@ run_case font-line-of-one-unit puree2.ttf "hostile span-1 $m/puree2.ttf media/pu
 pipes="tile.bmp puree2.ttf nbk.mid fire.wav"
 run_case named-pipes "$pipes" "for f in $pipes; do rm media/\$f && mkfifo media/\$f; done"
 run_case huge-hi-dat "" "x_table 5 7 > hi.dat && truncate -s 10G hi.dat" "7 5 0"
+
+# odd_table NAME SETUP: a hi.dat beside the game that is no plain file (made
+# by SETUP in the game's folder) is never opened, which for a named pipe
+# would wait for ever, and is left as it is: the score the test shortcut
+# enters at the start reaches the per-user table, and Escape ends the game.
+odd_table() {
+    local name=$1 setup=$2 dir=$work/$1/game data=$work/$1/data
+    x_stage_built_game "$dir" "$build"
+    (cd "$dir" && eval "$setup") || { fail_case "$name" "setup failed"; return; }
+    local kind
+    kind=$(stat -c %F "$dir/hi.dat")
+    (cd "$dir" && XDG_DATA_HOME=$data TOLLYBROOK_TEST_SCORE=4242 HOME=$work/$name/home \
+        exec ./tollybrook >"$work/$name/out" 2>"$work/$name/err") &
+    X_GAME_PID=$!
+    x_wait_window "$X_GAME_PID" >/dev/null || { x_stop_game; fail_case "$name" "no window"; return; }
+    sleep 1
+    x_hold_key Escape 0.1
+    x_wait_exit "$X_GAME_PID" 5 || { x_stop_game; fail_case "$name" "still running 5 s after Escape"; return; }
+    [ "$X_GAME_STATUS" -eq 0 ] || { fail_case "$name" "exit status $X_GAME_STATUS"; return; }
+    grep -q "hi.dat is not a plain file" "$work/$name/err" || { fail_case "$name" "not said"; return; }
+    [ "$(stat -c %F "$dir/hi.dat")" = "$kind" ] || { fail_case "$name" "hi.dat is no longer a $kind"; return; }
+    x_table 4242 90 80 70 60 50 40 30 20 10 | cmp -s - "$data/tollybrook/hi.dat" ||
+        { fail_case "$name" "the per-user table does not hold the score over the default one"; return; }
+    echo "ok   $name"
+}
+odd_table hi-dat-named-pipe "mkfifo hi.dat"
+odd_table hi-dat-folder "mkdir hi.dat"
+odd_table hi-dat-link-to-a-device "ln -s /dev/zero hi.dat"
 
 echo "hostile files: $failures failed ($((SECONDS - started)) s)"
 [ "$failures" -eq 0 ]

@@ -912,6 +912,8 @@ def play(args):
             raise Failure("no score screen was seen between the battle and the next level")
         check_fresh_level(s)
         s.save_png(os.path.join(args.artifacts, "level1.png"))
+        if hands.name == "pad":
+            pad_goes_away(view, hands, args.artifacts)
         with open(args.summary, "w") as f:
             json.dump({"shots": battle.fired, "battle_seconds": round(length, 1),
                        "frames": battle.frames}, f)
@@ -932,6 +934,36 @@ def start_battle(args):
     else:
         raise Failure("the start button did not open the dialog")
     answer_until(view, view.is_battle, 20, "the battle to start")
+
+
+def pad_goes_away(view, hands, artifacts):
+    """The pad goes away with its stick pushed (the FIFO's writer closes
+    after an axis at full tilt): the mouse must still pick a slot and lay a
+    tile, neither taken by the cursor the stick left behind."""
+    hands.event(2, hands.STICK_X, 32767)
+    time.sleep(0.3)
+    os.close(hands.fd)
+    time.sleep(0.3)
+    mouse = MouseHands()
+    col, row = 2, 4
+    for attempt in range(4):
+        mouse.press_place(view, ("slot", SLOT_DOWN))
+        s = view.grab()
+        if slot_marked(s, SLOT_DOWN):
+            break
+    else:
+        s.save_png(os.path.join(artifacts, "pad_gone.png"))
+        raise Failure("with the pad gone, stick pushed, the mouse does not pick a slot")
+    for attempt in range(4):
+        mouse.press_place(view, ("cell", col, row))
+        s = view.grab()
+        if near(cell_colour(s, col, row), STRIP):
+            break
+    else:
+        s.save_png(os.path.join(artifacts, "pad_gone.png"))
+        raise Failure("with the pad gone, stick pushed, the mouse does not lay a tile")
+    s.save_png(os.path.join(artifacts, "pad_gone.png"))
+    log("pad gone with its stick pushed: the mouse picked a slot and laid a tile")
 
 
 def check_fresh_level(s):

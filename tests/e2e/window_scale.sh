@@ -9,7 +9,8 @@
 #    asked for it) and in the window again;
 #  - F11 and Alt+Enter switch there and back, remembered, and twenty quick
 #    switches (pressed while those before them are under way) end in the
-#    window again;
+#    window again, with openbox and without a window manager, where an
+#    Escape among quick switches ends the game;
 #  - on a 3840x2160 desktop --scale 8 opens the largest window that fits, at
 #    scale 4 (2560x1920), and says so; at --scale 3 clicks land as at scale 2;
 #  - on a 320x240 desktop the game says it is smaller than the frame, opens
@@ -137,6 +138,34 @@ PY
     x_stop_game
 }
 
+# Twenty quick switches, F11 and Alt+Enter in turn. Each takes the game a
+# tenth of a second or more, and a window manager more: most come while one
+# is under way. Each switch maps the window anew, so the maps count them;
+# they end in the 1280x960 window.
+quick_switches() {
+    local presses=() calm=0 maps xev_pid
+    stdbuf -oL xev -id "$win" -event structure >"$work/xev.txt" 2>/dev/null &
+    xev_pid=$!
+    sleep 0.5
+    for _ in $(seq 10); do presses+=(F11 alt+Return); done
+    xdotool key --delay 40 "${presses[@]}"
+    for _ in $(seq 300); do
+        if xwininfo -id "$win" | grep -q "geometry 1280x960" && grep -q "fullscreen = 0" "$choices" &&
+            ! xprop -id "$win" _NET_WM_STATE | grep -q FULLSCREEN; then
+            calm=$((calm + 1))
+        else
+            calm=0
+        fi
+        [ $calm -ge 20 ] && break
+        sleep 0.1
+    done
+    kill "$xev_pid"
+    wait "$xev_pid" 2>/dev/null
+    maps=$(grep -c '^MapNotify' "$work/xev.txt")
+    [ "$maps" = 20 ] || x_fail "20 quick switches switched $maps times"
+    [ $calm -ge 20 ] || x_fail "20 quick switches did not end in the window: $(xwininfo -id "$win" | grep geometry), $(cat "$choices")"
+}
+
 start_desktop 1920x1080x24 openbox
 start_game "1280 960"
 echo "1920x1080: the window opens at 1280x960"
@@ -157,31 +186,7 @@ switched_to 1920x1080+0+0 1
 x_hold_key alt+Return
 switched_to 1280x960 0
 echo "F11 switches to fullscreen and Alt+Enter back, remembered"
-# Each switch takes the game a tenth of a second or more, and the window
-# manager more: most of these come while one is under way. Each switch maps
-# the window anew, so the maps count the switches.
-stdbuf -oL xev -id "$win" -event structure >"$work/xev.txt" 2>/dev/null &
-xev_pid=$!
-sleep 0.5
-presses=()
-for _ in $(seq 10); do presses+=(F11 alt+Return); done
-xdotool key --delay 40 "${presses[@]}"
-calm=0
-for _ in $(seq 300); do
-    if xwininfo -id "$win" | grep -q "geometry 1280x960" && grep -q "fullscreen = 0" "$choices" &&
-        ! xprop -id "$win" _NET_WM_STATE | grep -q FULLSCREEN; then
-        calm=$((calm + 1))
-    else
-        calm=0
-    fi
-    [ $calm -ge 20 ] && break
-    sleep 0.1
-done
-kill "$xev_pid"
-wait "$xev_pid" 2>/dev/null
-maps=$(grep -c '^MapNotify' "$work/xev.txt")
-[ "$maps" = 20 ] || x_fail "20 quick switches switched $maps times"
-[ $calm -ge 20 ] || x_fail "20 quick switches did not end in the window: $(xwininfo -id "$win" | grep geometry), $(cat "$choices")"
+quick_switches
 echo "20 quick switches switch 20 times and end in the window"
 x_stop_game
 
@@ -221,6 +226,19 @@ echo "3840x2160: --scale 8 opens the window at 2560x1920 and says so"
 x_stop_game
 start_game "1920 1440" --scale 3
 clicks_land 3
+x_stop_all
+
+# Without a window manager the keyboard's focus follows the pointer, and
+# while a switch maps the window anew the keys go nowhere unless the game
+# holds them: every press still switches, and an Escape that comes and goes
+# while switches are under way still ends the game.
+start_desktop 1920x1080x24
+start_game "1280 960"
+quick_switches
+echo "without a window manager: 20 quick switches switch 20 times and end in the window"
+xdotool key --delay 40 F11 F11 F11 F11 F11 F11 F11 F11 F11 F11 Escape
+x_wait_exit "$X_GAME_PID" 10 || x_fail "an Escape after quick switches did not end the game"
+echo "without a window manager: an Escape in the middle of switches ends the game"
 x_stop_all
 
 start_desktop 320x240x24
