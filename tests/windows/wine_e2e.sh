@@ -144,8 +144,12 @@ game_start "$game_dir" "$work/zip.log" "$wine" ./tollybrook.exe
 read -r w h < <(x_window_size "$window")
 [ "$w $h" = "1280 960" ] || x_fail "the window is $w x $h, not 1280 x 960 (scale 2 on a 1920x1080 screen)"
 before=$(cell_pixels windows-start)
-# Under load Wine may tell Allegro late that the pointer came in, and a
-# click is lost: while the cell is as it was, the two clicks are tried again.
+# Under load Wine may tell Allegro late that the pointer came in, or stall
+# for most of a second and hand over both clicks in one batch, which
+# Allegro's windowed mouse places where the pointer stands when it reads
+# them (the palette's click then lands on the cell): while the cell is as it
+# was, the two clicks are tried again. Without each button event told on its
+# own, no quick click lays a tile in any try.
 for _ in 1 2 3; do
     lay_tile
     windows_cell=$(cell_pixels windows-tile)
