@@ -13,7 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 out=$(mkdir -p "${1:-build-win/deps}" && cd "${1:-build-win/deps}" && pwd)
 prefix=$out/prefix
 # What the prefix holds; a change here builds it again.
-recipe="allegro4.4 and freetype of bookworm; Allegro reads the plain input devices"
+recipe="allegro4.4 and freetype of bookworm; Allegro reads the plain input devices and reports each mouse button event"
 [ "$(cat "$prefix/.done" 2>/dev/null)" = "$recipe" ] && exit 0
 jobs=${JOBS:-2}
 toolchain=$here/toolchain-mingw64.cmake
@@ -77,6 +77,8 @@ allegro_src=$(unpacked "$allegro_tar" allegro-src)
 # keys and buttons on Windows and under Wine.
 sed -i 's/GUID_SysKeyboardEm2/GUID_SysKeyboard/' "$allegro_src/src/win/wkeybd.c"
 sed -i 's/GUID_SysMouseEm2/GUID_SysMouse/' "$allegro_src/src/win/wmouse.c"
+# A quick click's press and release, read in one batch, are told apart.
+patch -s -p1 -d "$allegro_src" <"$here/allegro-mouse-each-button.patch"
 configure_and_install "$allegro_src" "$out/allegro-build" \
   -DSHARED=OFF -DWANT_ALLEGROGL=OFF -DWANT_LOADPNG=OFF -DWANT_LOGG=OFF -DWANT_JPGALLEG=OFF \
   -DWANT_EXAMPLES=OFF -DWANT_TOOLS=OFF -DWANT_TESTS=OFF -DWANT_DOCS=OFF
