@@ -228,6 +228,7 @@ void open_sound() {
     sound_opened = true;
     use_system_midi_patches();
     install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
+    apply_volumes();
 }
 
 void start_tune() {
@@ -283,6 +284,7 @@ int unload_data() {
 void play(int index) {
     if (static_cast<unsigned>(index) >= sound_count) return;
     if (on_play) on_play(index);
-    if (!sfx[index] || !sound_wanted) return;
-    play_sample(sfx[index], 120, 127, 1000, 0);
+    int volume = effect_share(120);
+    if (!sfx[index] || !sound_wanted || volume == 0) return;
+    play_sample(sfx[index], volume, 127, 1000, 0);
 }
