@@ -230,7 +230,8 @@ public:
     options_view view() const;
 
 private:
-    int held_ticks = 0;  // how long a direction has been held
+    int held_ticks = 0;               // how long a direction has been held
+    int held_way = 0, held_move = 0;  // which
     void change(int by);
     bool click(int x, int y);
 };
