@@ -273,8 +273,8 @@ private:
 
 // The keys the game adds, taken out of the keyboard buffer once a tick
 // (each counts once when it goes down; every other key stays for the rules
-// to read). M is taken only when `sound_key_counts` (in the build phase, the
-// battle and the pause: in the story M is an answer).
+// to read). M and O are taken only when `sound_key_counts` (in the build
+// phase, the battle and the pause: in the story they are answers).
 struct added_keys {
     bool help = false;        // F1
     bool sound = false;       // M

@@ -100,7 +100,7 @@ const int options_row_height = 36;
 // In each row, measured from the card's left edge: the label, the two
 // buttons that lower and raise the value, the value between them.
 const int options_label_x = 22;
-const int options_lower_x = 186, options_raise_x = 322, options_button_width = 36;
+const int options_lower_x = 168, options_raise_x = 326, options_button_width = 36;
 constexpr rgb options_button_colour = {70, 70, 70};
 
 // ---- scenery and the battle

@@ -45,7 +45,7 @@ static void print_help() {
         "      --mute        play without sound\n"
         "      --sound       play with sound again after --mute\n"
         "      --music-volume N    the tune's volume, 0 to 100 %% (100, the default)\n"
-        "      --effects-volume N  the sound effects' volume, 0 to 100 %% (100, the default)\n"
+        "      --effects-volume N  the effects' volume, 0 to 100 %% (100, the default)\n"
         "  -h, --help        show this help and exit\n"
         "      --version     show the version and exit\n\n"
         "Keys: F1 shows how to play, O the options (volumes, screen, window size),\n"
