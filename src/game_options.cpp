@@ -104,7 +104,7 @@ bool options_card::take(const input_snapshot& in, bool clicked) {
     // Enter, Space and the pad's A (held as Y) switch the screen on its row.
     bool switch_key = k[KEY_ENTER] || k[KEY_ENTER_PAD] || k[KEY_SPACE] || k[KEY_Y];
     bool card_key = way || in.move_y || switch_key;
-    if ((in.any_key || in.pad_pressed) && !card_key) return false;
+    if (in.any_key && !card_key) return false;  // the pad's buttons but Back and Y are keys here
     if (way != held_way || in.move_y != held_move) held_ticks = 0;  // another direction
     held_way = way, held_move = in.move_y;
     if (way || in.move_y) {
