@@ -83,6 +83,8 @@ void draw_sound_note(BITMAP* target, bool on);
 void draw_help_card(BITMAP* target);
 // The options card over the frame, its rows' buttons where layout.h puts them.
 void draw_options_card(BITMAP* target, const options_view& shown);
+// Frees the card kept from the last frame (its font may go).
+void forget_options_card();
 // One short line over the bottom of the frame (the scene's pixels are
 // repainted next frame), like the pause banner.
 void draw_notice(BITMAP* target, const char* text);

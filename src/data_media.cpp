@@ -271,6 +271,7 @@ void hold_tune(bool held) {
 int unload_data() {
     invalidate_scene();
     forget_help_card();
+    forget_options_card();
     destroy_midi(music);
     music = nullptr;
     for (SAMPLE*& s : sfx) destroy_sample(std::exchange(s, nullptr));

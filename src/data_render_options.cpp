@@ -70,9 +70,18 @@ void draw_row(BITMAP* b, const options_view& v, int row) {
     }
 }
 
-}  // namespace
+// The card as last drawn, and what it showed: it is drawn again only when
+// that changes, and otherwise laid over each frame as it is.
+BITMAP* card = nullptr;
+options_view card_shows;
 
-void draw_options_card(BITMAP* target, const options_view& shown) {
+bool same(const options_view& a, const options_view& b) {
+    return a.row == b.row && a.music == b.music && a.effects == b.effects &&
+           a.fullscreen == b.fullscreen && a.scale == b.scale;
+}
+
+// Draws the card into `target` (a frame, or a bitmap of the frame's size).
+void paint_card(BITMAP* target, const options_view& shown) {
     const screen_rect& box = options_card_box;
     ALFONT_FONT* f = fonts[0];
     // The card changes the shared font's size and narrowing, and puts back
@@ -93,7 +102,30 @@ void draw_options_card(BITMAP* target, const options_view& shown) {
                                 colour(text_red), -1);
     alfont_set_font_size(f, size_before);
     alfont_set_width_percent(f, width_before);
-    frame_overdrawn(target, box.left, box.top, box.right - box.left + 1, box.bottom - box.top + 1);
+}
+
+}  // namespace
+
+void draw_options_card(BITMAP* target, const options_view& shown) {
+    const screen_rect& box = options_card_box;
+    const int w = box.right - box.left + 1, h = box.bottom - box.top + 1;
+    bool fresh = !card || card->w != target->w || card->h != target->h;
+    if (fresh) {
+        forget_options_card();
+        card = create_bitmap(target->w, target->h);
+        if (!card) return;
+    }
+    if (fresh || !same(shown, card_shows)) {
+        paint_card(card, shown);
+        card_shows = shown;
+    }
+    blit(card, target, box.left, box.top, box.left, box.top, w, h);
+    frame_overdrawn(target, box.left, box.top, w, h);
+}
+
+void forget_options_card() {
+    if (card) destroy_bitmap(card);
+    card = nullptr;
 }
 
 // Three sliders, the sign of settings, on a small dark plate.
