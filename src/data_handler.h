@@ -12,6 +12,7 @@
 #include "media_files.h"  // the slots of the tables and the sounds play() takes
 
 class game;
+struct options_view;  // game.h
 
 // ---- where things live (data_paths.cpp)
 
@@ -51,6 +52,23 @@ void hold_tune(bool held);
 // anything else is ignored.
 void play(int index);
 
+// ---- the volumes (data_volume.cpp)
+
+// The music's and the effects' volumes, each 0 to 100 % (100 by default),
+// as the player chose them: held here alone and handed to Allegro's
+// set_volume (digital: the effects, MIDI: the music), where get_volume reads
+// them. M turns the sound off and on and leaves them as they are.
+void set_volumes(int music_percent, int effects_percent);
+int music_volume();
+int effects_volume();
+// A percentage brought into 0 to 100.
+int clamped_volume(int percent);
+// Hands the volumes to Allegro again (installing the sound resets them).
+void apply_volumes();
+// What an effect played at `volume` (0 to 255) is given, so that it sounds
+// at the effects' volume whatever the mixer's.
+int effect_share(int volume);
+
 // ---- drawing (data_render*.cpp)
 
 // Paints the frame into target. Into the page manager's back buffer it
@@ -63,6 +81,10 @@ void draw_pause_banner(BITMAP* target);
 void draw_sound_note(BITMAP* target, bool on);
 // The help card over the frame: the tiles, how a level goes, the keys.
 void draw_help_card(BITMAP* target);
+// The options card over the frame, its rows' buttons where layout.h puts them.
+void draw_options_card(BITMAP* target, const options_view& shown);
+// Frees the card kept from the last frame (its font may go).
+void forget_options_card();
 // One short line over the bottom of the frame (the scene's pixels are
 // repainted next frame), like the pause banner.
 void draw_notice(BITMAP* target, const char* text);

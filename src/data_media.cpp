@@ -269,6 +269,7 @@ void open_sound() {
     sound_opened = true;
     use_system_midi_patches();
     install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr);
+    apply_volumes();
 }
 
 void start_tune() {
@@ -311,6 +312,7 @@ void hold_tune(bool held) {
 int unload_data() {
     invalidate_scene();
     forget_help_card();
+    forget_options_card();
     destroy_midi(music);
     music = nullptr;
     for (SAMPLE*& s : sfx) destroy_sample(std::exchange(s, nullptr));
@@ -324,6 +326,7 @@ int unload_data() {
 void play(int index) {
     if (static_cast<unsigned>(index) >= sound_count) return;
     if (on_play) on_play(index);
-    if (!sfx[index] || !sound_wanted) return;
-    play_sample(sfx[index], 120, 127, 1000, 0);
+    int volume = effect_share(120);
+    if (!sfx[index] || !sound_wanted || volume == 0) return;
+    play_sample(sfx[index], volume, 127, 1000, 0);
 }

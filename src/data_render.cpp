@@ -115,6 +115,7 @@ void compose_scene(const scene_source& source) {
     draw_scenery(scene.layer);
     draw_laid_tiles(scene.layer, source.grid);
     draw_sprite(scene.layer, bEtc[castle_picture], castle_at.x, castle_at.y);
+    draw_options_control(scene.layer);
     // The sprites' runs follow the pictures, not the laid tiles.
     bool new_pictures = !scene.valid || std::memcmp(source.pictures, scene.source.pictures,
                                                     sizeof source.pictures) != 0;

@@ -22,8 +22,8 @@ const char* const play_lines[] = {
     "Pick a tile on the right, click a cell to lay it, click it again to lift it.",
     "START begins the battle. A click drops a meteor, which costs a point;",
     "each granny gone earns one. Grannies at the castle wear its shield down.",
-    "Keys: F1 help, P pause, M sound, F11 full screen, Escape quit. No mouse? The",
-    "arrows or a pad move a cursor; Space, Enter or A click; Start pauses; Back: help",
+    "Keys: F1 help, O options, P pause, M sound, F11 full screen, Escape quit. No mouse?",
+    "Arrows or a pad move a cursor; Space, Enter, A click; Start pause, Back help, Y options",
 };
 
 const char card_title[] = "How to play";
@@ -105,6 +105,10 @@ void draw_help_card(BITMAP* target) {
     }
     blit(card, target, 0, 0, card_margin, card_margin, w, h);
     frame_overdrawn(target, card_margin, card_margin, w, h);
+    // The options card is a click away from here too.
+    const screen_rect& c = options_control;
+    drawing::draw_options_control(target);
+    frame_overdrawn(target, c.left, c.top, c.right - c.left + 1, c.bottom - c.top + 1);
 }
 
 void forget_help_card() {

@@ -122,6 +122,8 @@ void compose_scene(const scene_source& source);
 // hidden or outside the build phase and the battle), and drawing it.
 area cursor_reach(const game* g);
 void draw_cursor(BITMAP* target, const game* g);
+// The small control that opens the options card, part of the scenery.
+void draw_options_control(BITMAP* target);
 
 extern BITMAP* framed_target;  // the bitmap that holds `shown`, untouched since
 

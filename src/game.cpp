@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "data_handler.h"
 #include "gfx.h"
@@ -264,6 +265,17 @@ void tick_loop::take_added_keys_and_input() {
         sound_note_left = sound_note_ticks;
     }
     if ((k.help || g.input.help) && in_play) pause.open_help();
+    // The options card: O, the pad's Y, or a click on its control.
+    bool was_down = std::exchange(button_was_down, g.input.left);
+    bool clicked = g.input.left && !was_down;
+    bool control_clicked = clicked && g.input.x >= options_control.left &&
+                           g.input.x <= options_control.right && g.input.y >= options_control.top &&
+                           g.input.y <= options_control.bottom;
+    if (!(in_play || pause.active())) return;
+    if (pause.options_shown() && (k.options || g.input.options))
+        pause.close_options();
+    else if (k.options || g.input.options || control_clicked)
+        pause.open_options();
 }
 
 bool tick_loop::tick() {
@@ -277,7 +289,9 @@ bool tick_loop::tick() {
     if (stepped) record.step();
     if (after_step) after_step(record);
     draw(bDraw, &record);
-    if (pause.help_shown())
+    if (pause.options_shown())
+        draw_options_card(bDraw, pause.card().view());
+    else if (pause.help_shown())
         draw_help_card(bDraw);
     else if (pause.active())
         draw_pause_banner(bDraw);

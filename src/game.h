@@ -71,7 +71,9 @@ struct input_snapshot {
     bool any_key = false;      // a key or a pad button went down since the last tick
     bool pad_pressed = false;  // a pad button went down since the last tick
     bool help = false;         // the pad's Back went down: the help card
-    bool alt = false;          // Alt is held (Alt+Enter switches the screen)
+    bool options = false;      // the pad's Y went down: the options card
+    int move_x = 0, move_y = 0;  // the arrows, the pad's stick or d-pad: -1, 0 or 1 each way
+    bool alt = false;            // Alt is held (Alt+Enter switches the screen)
     // key[] as it stood, with the pad's A, B and X held as Y, N and M (the
     // story's answers) and its Start as Pause.
     char keys[key_slots] = {};
@@ -202,6 +204,42 @@ int scene_length(int scene);
 // True at the steps where a key enters the score and opens the score screen.
 bool opens_score_screen(int scene, int step);
 
+// What the options card shows: the row picked, the volumes in %, the
+// screen and the window's scale (scale 0: no such row).
+struct options_view {
+    int row = 0;
+    int music = 100, effects = 100;
+    bool fullscreen = false;
+    int scale = 0;
+};
+
+// The options card's rows, top to bottom; the window's scale is there only
+// where the window can be scaled.
+enum { option_music = 0, option_effects, option_screen, option_scale };
+
+// The options card: the music's and the effects' volumes, the window or
+// full screen and the window's scale, each changed at once and remembered.
+// Up and down (the arrows, the pad) pick a row, left and right (or - and +,
+// or a click on a row's buttons) change it, Enter, Space or the pad's A
+// switch the screen; any other key or button, or a click beside the card,
+// closes it.
+class options_card {
+public:
+    int row = option_music;
+    // One tick of the open card; `clicked`: the left button went down (at
+    // in.x, in.y). False when it closes.
+    bool take(const input_snapshot& in, bool clicked);
+    int rows() const;
+    // What the card shows, for the renderer.
+    options_view view() const;
+
+private:
+    int held_ticks = 0;               // how long a direction has been held
+    int held_way = 0, held_move = 0;  // which
+    void change(int by);
+    bool click(int x, int y);
+};
+
 // The pause of the build phase and the battle. P or Pause stops the game
 // record where it stands (and the music), the window losing focus stops a
 // battle; any key goes on. The help card holds the game too; any key or
@@ -218,10 +256,18 @@ public:
     // Shows the help card (in the build phase or the battle, or at the start).
     void open_help();
     bool help_shown() const { return paused && help; }
+    // Shows the options card, in place of the help card when that shows;
+    // close_options goes back to play, as a key on the card does.
+    void open_options();
+    void close_options();
+    bool options_shown() const { return paused && options; }
+    const options_card& card() const { return option_rows; }
 
 private:
     bool paused = false;
     bool help = false;
+    bool options = false;
+    options_card option_rows;
     int pause_key = 0;            // the key that paused, until it is let go
     bool button_held = false;     // the left button was down at the last tick
     bool awaits_release = false;  // a click closed the card: held until it is let go
@@ -231,12 +277,13 @@ private:
 
 // The keys the game adds, taken out of the keyboard buffer once a tick
 // (each counts once when it goes down; every other key stays for the rules
-// to read). M is taken only when `sound_key_counts` (in the build phase, the
-// battle and the pause: in the story M is an answer).
+// to read). M and O are taken only when `sound_key_counts` (in the build
+// phase, the battle and the pause: in the story they are answers).
 struct added_keys {
     bool help = false;        // F1
     bool sound = false;       // M
     bool fullscreen = false;  // F11 or Alt+Enter
+    bool options = false;     // O
 };
 added_keys take_added_keys(bool sound_key_counts);
 // The Enter held down is an Alt+Enter's, whether or not Alt is still held:
@@ -266,7 +313,8 @@ public:
     std::function<void(game&)> before_step, after_step;
 
 private:
-    int sound_note_left = 0;  // ticks the sound note still shows
+    int sound_note_left = 0;       // ticks the sound note still shows
+    bool button_was_down = false;  // the left button, the tick before
     void take_added_keys_and_input();
 };
 

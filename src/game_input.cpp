@@ -14,7 +14,7 @@ static_assert(KEY_MAX <= key_slots, "the snapshot holds every scancode");
 namespace {
 
 // The pad's buttons as Linux numbers those of the common pads.
-enum { pad_a = 0, pad_b = 1, pad_x = 2, pad_back = 6, pad_start = 7 };
+enum { pad_a = 0, pad_b = 1, pad_x = 2, pad_y = 3, pad_back = 6, pad_start = 7 };
 // Held on the pad, these count as held keys: the story's answers and Pause.
 struct pad_key {
     int button, scancode;
@@ -216,8 +216,14 @@ void game::take_input(bool held) {
         if (pad_held(pad, p.button)) in.keys[p.scancode] = 1;
     in.help = pad_held(pad_went_down, pad_back);
     in.pad_pressed = pad_went_down != 0;
-    // Back is the help card's, as F1 is: never "any key".
-    in.any_key = key_went_down || (pad_went_down & ~(1 << pad_back)) != 0;
+    // Back is the help card's, as F1 is: never "any key". Y is the options
+    // card's where O is, in play and in the pause; in the story it goes on.
+    bool options_reach = mode == mode_build || mode == mode_battle || held;
+    in.options = options_reach && pad_held(pad_went_down, pad_y);
+    int not_keys = 1 << pad_back | (options_reach ? 1 << pad_y : 0);
+    in.any_key = key_went_down || (pad_went_down & ~not_keys) != 0;
+    direction d = held_direction(in.keys);
+    in.move_x = d.x, in.move_y = d.y;
     clear_keybuf();
 
     // The pointer takes over from the cursor when the mouse moves or clicks.

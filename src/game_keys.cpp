@@ -1,5 +1,5 @@
 // The keys the game adds to the story's and the pause's: F1 the help card,
-// M the sound, F11 and Alt+Enter fullscreen. They are taken out of the
+// O the options card, M the sound, F11 and Alt+Enter fullscreen. They are taken out of the
 // keyboard buffer before the rules read it, so the story never sees them as
 // "any key" and they never end a pause. F11 and Alt+Enter are counted as
 // they go down, each press a switch, in turn; so is Escape, which always
@@ -23,7 +23,7 @@ struct added_key {
     int scancode;
     bool was_down = false;
 };
-added_key help_key{KEY_F1}, sound_key{KEY_M};
+added_key help_key{KEY_F1}, sound_key{KEY_M}, options_key{KEY_O};
 
 bool newly_pressed(added_key& k) { return !k.was_down; }
 
@@ -103,11 +103,13 @@ added_keys take_added_keys(bool sound_key_counts) {
             alt_enters_to_drop = std::max(alt_enters_to_drop - 1, 0);
         else if (scancode == KEY_M && sound_key_counts)
             taken.sound |= newly_pressed(sound_key);
+        else if (scancode == KEY_O && sound_key_counts)
+            taken.options |= newly_pressed(options_key);
         else
             others.push_back(k);
     }
     for (int k : others) simulate_keypress(k);
-    for (added_key* k : {&help_key, &sound_key}) k->was_down = key[k->scancode] != 0;
+    for (added_key* k : {&help_key, &sound_key, &options_key}) k->was_down = key[k->scancode] != 0;
     taken.fullscreen = switches_queued > 0;
     if (taken.fullscreen) switches_queued--;
     return taken;

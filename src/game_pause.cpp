@@ -1,6 +1,6 @@
 // The pause of the build phase and the battle: P or Pause, the window
-// losing focus in a battle, or the help card holds the game record where it
-// stands.
+// losing focus in a battle, the help card or the options card holds the
+// game record where it stands.
 #include <allegro.h>
 
 #include <utility>
@@ -17,7 +17,7 @@ void pause_control::start(int scancode) {
 
 void pause_control::stop() {
     paused = false;
-    help = false;
+    help = options = false;
     hold_tune(false);
 }
 
@@ -25,6 +25,22 @@ void pause_control::stop() {
 void pause_control::open_help() {
     if (!paused) pause_key = 0;
     paused = help = true;
+    options = false;
+}
+
+// The tune plays under the options card, so that its volume is heard as it
+// changes. The click that opened the card is no click on it.
+void pause_control::open_options() {
+    if (!paused) pause_key = 0;
+    paused = options = true;
+    help = false;
+    button_held = true;
+    option_rows = options_card();
+    hold_tune(false);
+}
+
+void pause_control::close_options() {
+    if (options) stop();
 }
 
 // Dialogs and the score table read the keyboard themselves: there P is an
@@ -44,7 +60,16 @@ bool pause_control::hold(const game& g) {
     }
     // The key that paused repeats while held: it cannot resume until let go.
     if (pause_key && !in.keys[pause_key]) pause_key = 0;
-    if (help && button_held && !button_was_held) {  // a click closes the card
+    bool clicked = button_held && !button_was_held;
+    if (options && !option_rows.take(in, clicked)) {  // closes as the help card does
+        options = false;
+        if (clicked)
+            awaits_release = true;
+        else
+            stop();
+    }
+    if (options) return true;
+    if (help && clicked) {  // a click closes the card
         help = false;
         awaits_release = true;
     }

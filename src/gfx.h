@@ -66,6 +66,14 @@ int gfx_open(bool fullscreen, int scale);
 int gfx_set_fullscreen(bool on);
 bool gfx_fullscreen();
 int gfx_scale();
+// The window's scale (also while fullscreen, for the way back), and changing
+// it while playing: at once in the window, on leaving fullscreen otherwise.
+// 0 when done, -1 when that window could not be had (it stays as it was).
+// Whether there is a window whose scale the player may choose (on the
+// desktop; not where the frame lives in a page).
+bool gfx_window_scalable();
+int gfx_window_scale_now();
+int gfx_set_window_scale(int scale);
 // Whether the key Allegro has just taken up or down (asked once from a
 // keyboard_lowlevel_callback) came from the player: not the keys it takes up
 // itself when the window loses the focus (each switch does), which the

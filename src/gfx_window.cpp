@@ -88,3 +88,27 @@ int gfx_set_fullscreen(bool on) {
 
 bool gfx_fullscreen() { return view.fullscreen; }
 int gfx_scale() { return view.scale; }
+
+bool gfx_window_scalable() { return true; }
+int gfx_window_scale_now() { return iWindowScale; }
+
+int gfx_set_window_scale(int scale) {
+    scale = std::max(scale, 1);
+    if (view.fullscreen || scale == iWindowScale) {
+        iWindowScale = scale;
+        return 0;
+    }
+    int mode = gfx_mode();
+    if (!screen || !bDbuf || !(mode & GFX_PAGE_BACKBUFFER) ||
+        (mode & (GFX_PAGE_TRIPLE | GFX_PAGE_FLIP)))
+        return -1;
+    show_mouse(nullptr);
+    const bool keyboard_held = gfx_x_hold_keyboard();
+    int done = gfx_show(GFX_AUTODETECT_WINDOWED, bDbuf->w, bDbuf->h, scale, false);
+    if (done == 0)
+        iWindowScale = scale;
+    else if (gfx_show(GFX_AUTODETECT_WINDOWED, bDbuf->w, bDbuf->h, iWindowScale, false) != 0)
+        gfx_lose_display();
+    if (keyboard_held) gfx_x_release_keyboard();
+    return done;
+}

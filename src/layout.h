@@ -88,6 +88,21 @@ const int cursor_frame_width = 3;  // the build phase's frame, drawn inside the 
 const int crosshair_ring = 9;      // the battle's crosshair: a ring, outlined in black,
 const int crosshair_reach = 14;    // and four strokes from the ring's edge out to here
 
+// ---- the options card (O, the pad's Y, or a click on its control)
+
+// The small control in the ground strip, bottom left, that opens the card:
+// part of the scenery, under the dialog box in the story.
+constexpr screen_rect options_control = {6, 445, 41, 474};
+constexpr screen_rect options_card_box = {130, 90, 509, 389};
+const int options_first_row_y = 150;  // the top of the first row
+const int options_row_pitch = 46;
+const int options_row_height = 36;
+// In each row, measured from the card's left edge: the label, the two
+// buttons that lower and raise the value, the value between them.
+const int options_label_x = 22;
+const int options_lower_x = 168, options_raise_x = 326, options_button_width = 36;
+constexpr rgb options_button_colour = {70, 70, 70};
+
 // ---- scenery and the battle
 
 const int top_strip_y = 38;  // the strip of scenery above the field

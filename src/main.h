@@ -9,7 +9,9 @@
 struct launch_choices {
     int fullscreen = -1;
     int mute = -1;
-    int scale = -1;  // the window's scale; 0 picks the largest that fits the screen
+    int scale = -1;            // the window's scale; 0 picks the largest that fits the screen
+    int music_volume = -1;     // 0 to 100 %
+    int effects_volume = -1;   // 0 to 100 %
     bool first_start = false;  // no choices file yet: the player's very first start
 };
 
@@ -26,7 +28,8 @@ std::string choices_file_path();
 // replacing the key's line or adding one; every other line kept.
 std::string with_choice(const std::string& text, const std::string& key, int value);
 
-// Remembers one choice made while playing (fullscreen, mute) in the choices file.
+// Remembers one choice made while playing (fullscreen, mute, scale, the
+// volumes) in the choices file.
 void remember_choice(const char* key, int value);
 
 // Starts Allegro, the window and the media; settles `choices` on the way.

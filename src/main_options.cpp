@@ -20,6 +20,7 @@
 
 static const char usage_line[] =
     "usage: tollybrook [-w|--windowed] [-f|--fullscreen] [--scale N] [--mute|--sound]\n"
+    "                  [--music-volume N] [--effects-volume N]\n"
     "       tollybrook -h|--help | --version\n";
 
 // The largest window scale taken: a 640x480 frame at 8 is 5120x3840.
@@ -43,14 +44,17 @@ static void print_help() {
         "                    0, the default, picks the largest that fits the screen\n"
         "      --mute        play without sound\n"
         "      --sound       play with sound again after --mute\n"
+        "      --music-volume N    the tune's volume, 0 to 100 %% (100, the default)\n"
+        "      --effects-volume N  the effects' volume, 0 to 100 %% (100, the default)\n"
         "  -h, --help        show this help and exit\n"
         "      --version     show the version and exit\n\n"
-        "Keys: F1 shows how to play, P or Pause pauses, M turns the sound off or on,\n"
-        "F11 or Alt+Enter switches full screen, Escape quits. Without a mouse the\n"
-        "arrows move a cursor and Space or Enter clicks; a gamepad's stick or d-pad\n"
-        "moves it, A clicks (and answers Y; B and X answer N and M), Start pauses\n"
-        "and Back shows the help card.\n\n"
-        "The screen, scale and sound choices are remembered in\n  %s\n"
+        "Keys: F1 shows how to play, O the options (volumes, screen, window size),\n"
+        "P or Pause pauses, M turns the sound off or on, F11 or Alt+Enter switches\n"
+        "full screen, Escape quits. Without a mouse the arrows move a cursor and\n"
+        "Space or Enter clicks; a gamepad's stick or d-pad moves it, A clicks (and\n"
+        "answers Y; B and X answer N and M), Start pauses, Back shows the help card\n"
+        "and Y the options.\n\n"
+        "The screen, scale, sound and volume choices are remembered in\n  %s\n"
         "(the command line wins). The high scores are kept in hi.dat beside the\n"
         "game when it runs from its own folder, else in\n  %s\n",
         largest_scale, shown(path), shown(data.empty() ? data : data + "/tollybrook/hi.dat"));
@@ -61,22 +65,37 @@ static int usage_error() {
     return 2;
 }
 
-// A whole number from 0 to largest_scale, else -1.
-static int scale_from(const char* text) {
+// A whole number from 0 to `largest`, else -1.
+static int number_from(const char* text, int largest) {
     char* end = nullptr;
     errno = 0;
     long n = std::strtol(text, &end, 10);
-    if (errno || end == text || *end || n < 0 || n > largest_scale) return -1;
+    if (errno || end == text || *end || n < 0 || n > largest) return -1;
     return static_cast<int>(n);
 }
 
+// The value of an option that takes 0 to `largest`, or -1 after saying why.
+static int option_number(const char* option, int largest) {
+    int n = number_from(optarg, largest);
+    if (n < 0)
+        std::fprintf(stderr, "tollybrook: --%s takes a whole number from 0 to %d, not '%s'\n",
+                     option, largest, optarg);
+    return n;
+}
+
 int parse_command_line(int argc, char** argv, launch_choices& choices) {
-    enum { opt_mute = 256, opt_sound, opt_scale, opt_version };
+    enum { opt_mute = 256, opt_sound, opt_scale, opt_version, opt_music, opt_effects };
     static const option long_options[] = {
-        {"windowed", no_argument, nullptr, 'w'},      {"fullscreen", no_argument, nullptr, 'f'},
-        {"scale", required_argument, nullptr, opt_scale}, {"mute", no_argument, nullptr, opt_mute},
-        {"sound", no_argument, nullptr, opt_sound},   {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, opt_version}, {nullptr, 0, nullptr, 0}};
+        {"windowed", no_argument, nullptr, 'w'},
+        {"fullscreen", no_argument, nullptr, 'f'},
+        {"scale", required_argument, nullptr, opt_scale},
+        {"mute", no_argument, nullptr, opt_mute},
+        {"sound", no_argument, nullptr, opt_sound},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, opt_version},
+        {"music-volume", required_argument, nullptr, opt_music},
+        {"effects-volume", required_argument, nullptr, opt_effects},
+        {nullptr, 0, nullptr, 0}};
     optind = 0;  // a fresh scan each call (tests parse several command lines)
     int opt;
     while ((opt = getopt_long(argc, argv, "+wfh", long_options, nullptr)) != -1) {
@@ -88,12 +107,16 @@ int parse_command_line(int argc, char** argv, launch_choices& choices) {
             case opt_mute: choices.mute = 1; break;
             case opt_sound: choices.mute = 0; break;
             case opt_scale:
-                choices.scale = scale_from(optarg);
-                if (choices.scale < 0) {
-                    std::fprintf(stderr, "tollybrook: --scale takes a whole number from 0 to %d, not '%s'\n",
-                                 largest_scale, optarg);
-                    return usage_error();
-                }
+                choices.scale = option_number("scale", largest_scale);
+                if (choices.scale < 0) return usage_error();
+                break;
+            case opt_music:
+                choices.music_volume = option_number("music-volume", 100);
+                if (choices.music_volume < 0) return usage_error();
+                break;
+            case opt_effects:
+                choices.effects_volume = option_number("effects-volume", 100);
+                if (choices.effects_volume < 0) return usage_error();
                 break;
             default: return usage_error();  // getopt_long said what was wrong
         }
@@ -197,7 +220,8 @@ static void store_choices(const std::string& path, const std::string& text) {
 // replaced as hi.dat is. Allegro's own allegro.cfg is left alone.
 void settle_choices(launch_choices& choices) {
     std::string path = choices_file_path();
-    bool said = choices.fullscreen >= 0 || choices.mute >= 0 || choices.scale >= 0;
+    bool said = choices.fullscreen >= 0 || choices.mute >= 0 || choices.scale >= 0 ||
+                choices.music_volume >= 0 || choices.effects_volume >= 0;
     std::string text;
     bool usable = !path.empty() && read_choices(path, &text);
     if (!usable) text.clear();
@@ -208,18 +232,28 @@ void settle_choices(launch_choices& choices) {
     int fullscreen_was = get_config_int("tollybrook", "fullscreen", -1);
     int mute_was = get_config_int("tollybrook", "mute", -1);
     int scale_was = get_config_int("tollybrook", "scale", -1);
+    int music_was = get_config_int("tollybrook", "music_volume", -1);
+    int effects_was = get_config_int("tollybrook", "effects_volume", -1);
     pop_config_state();
     if (choices.fullscreen < 0) choices.fullscreen = fullscreen_was != -1 && fullscreen_was != 0;
     if (choices.mute < 0) choices.mute = mute_was != -1 && mute_was != 0;
     bool scale_said = choices.scale >= 0;
     if (!scale_said) choices.scale = scale_was >= 0 && scale_was <= largest_scale ? scale_was : 0;
+    bool music_said = choices.music_volume >= 0, effects_said = choices.effects_volume >= 0;
+    if (!music_said) choices.music_volume = music_was >= 0 && music_was <= 100 ? music_was : 100;
+    if (!effects_said)
+        choices.effects_volume = effects_was >= 0 && effects_was <= 100 ? effects_was : 100;
     if (!usable) return;
     bool changed = fullscreen_was != choices.fullscreen || mute_was != choices.mute ||
-                   (scale_said && scale_was != choices.scale);
+                   (scale_said && scale_was != choices.scale) ||
+                   (music_said && music_was != choices.music_volume) ||
+                   (effects_said && effects_was != choices.effects_volume);
     if (!choices.first_start && (!said || !changed)) return;
     text = with_choice(text, "fullscreen", choices.fullscreen);
     text = with_choice(text, "mute", choices.mute);
     if (scale_said) text = with_choice(text, "scale", choices.scale);
+    if (music_said) text = with_choice(text, "music_volume", choices.music_volume);
+    if (effects_said) text = with_choice(text, "effects_volume", choices.effects_volume);
     store_choices(path, text);
 }
 

@@ -82,6 +82,7 @@ int setup(launch_choices& choices) {
     install_mouse();
     start_pad();
     install_timer();
+    set_volumes(choices.music_volume, choices.effects_volume);
     // Muted, the sound card stays closed until M turns the sound on.
     if (choices.mute)
         set_sound_on(false);

@@ -69,8 +69,8 @@ const char* kind_name(media_kind kind) {
 int print_media() {
     std::printf("[");
     for (size_t i = 0; i < std::size(media_files); i++)
-        std::printf("%s\n  {\"name\": \"%s\", \"kind\": \"%s\"}", i ? "," : "",
-                    media_files[i].name, kind_name(media_files[i].kind));
+        std::printf("%s\n  {\"name\": \"%s\", \"kind\": \"%s\"}", i ? "," : "", media_files[i].name,
+                    kind_name(media_files[i].kind));
     std::printf("\n]\n");
     return 0;
 }
@@ -113,6 +113,7 @@ int main(int argc, char** argv) {
     number("panel_top", panel_top);
     number("panel_bottom_from_bottom", panel_bottom_from_bottom);
     rect("start_button", start_button);
+    rect("options_card_box", options_card_box);
     pair("castle_at", castle_at);
     pair("dialog_portrait", dialog_portrait);
     pair("dialog_text", dialog_text);

@@ -38,11 +38,19 @@ TEST(Choices, TheCommandLineWinsAndIsRememberedForNextTime) {
     EXPECT_TRUE(exists(choices_file_path().c_str())) << "the first start makes the file";
     EXPECT_FALSE(settled({}).first_start);
 
-    settled({"--fullscreen", "--mute", "--scale=3"});
+    EXPECT_EQ(first_run.music_volume, 100);
+    EXPECT_EQ(first_run.effects_volume, 100);
+
+    settled({"--fullscreen", "--mute", "--scale=3", "--music-volume=0", "--effects-volume", "35"});
     launch_choices remembered = settled({});
     EXPECT_EQ(remembered.fullscreen, 1);
     EXPECT_EQ(remembered.mute, 1);
     EXPECT_EQ(remembered.scale, 3);
+    EXPECT_EQ(remembered.music_volume, 0);
+    EXPECT_EQ(remembered.effects_volume, 35);
+    remember_choice("effects_volume", 70);  // the options card while playing
+    EXPECT_EQ(settled({"--music-volume", "100"}).effects_volume, 70);
+    EXPECT_EQ(settled({}).music_volume, 100);
     EXPECT_EQ(settled({"--scale", "2"}).scale, 2);
     remember_choice("mute", 0);  // M while playing
     EXPECT_EQ(settled({}).mute, 0);
@@ -93,10 +101,20 @@ TEST(Choices, TheCommandLineIsParsedAsSystemProgramsParseIt) {
         return s;
     };
     EXPECT_EQ(status({"-h"}), 0);
-    EXPECT_EQ(status({"-wf", "--scale=8", "--mute"}), -1);
-    for (auto bad : std::vector<std::vector<const char*>>{
-             {"--scale"}, {"--scale", "9"}, {"--scale=-1"}, {"--scale=2x"}, {"--scal", "2", "x"},
-             {"-q"}, {"stray"}})
+    EXPECT_EQ(status({"-wf", "--scale=8", "--mute", "--music-volume=100", "--effects-volume", "0"}),
+              -1);
+    for (auto bad : std::vector<std::vector<const char*>>{{"--scale"},
+                                                          {"--scale", "9"},
+                                                          {"--scale=-1"},
+                                                          {"--scale=2x"},
+                                                          {"--scal", "2", "x"},
+                                                          {"-q"},
+                                                          {"stray"},
+                                                          {"--music-volume", "101"},
+                                                          {"--music-volume=-1"},
+                                                          {"--effects-volume=5%"},
+                                                          {"--effects-volume"},
+                                                          {"--music-volume="}})
         EXPECT_EQ(status(bad), 2) << bad[0];
 }
 

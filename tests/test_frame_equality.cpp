@@ -49,6 +49,7 @@ void reference_frame(BITMAP* t, const game& g) {
                 draw_sprite(t, bSpecTiles[g.grid[i][j] - 1], cell_size * i,
                             field_top + cell_size * j);
     draw_sprite(t, bEtc[castle_picture], castle_at.x, castle_at.y);
+    drawing::draw_options_control(t);  // part of the scenery
     BITMAP *fall = bEtc[meteor_pictures], *blast = bEtc[meteor_pictures + 3];
     for (const meteor& m : g.meteors)
         draw_sprite(t, bEtc[meteor_pictures + m.frame()], m.getX(fall->w, blast->w),

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "alfont.h"
@@ -171,6 +174,68 @@ TEST_F(Pause, TheHelpCardsClickLaysNoTileAndTheAddedKeysStayOutOfTheStory) {
     key[KEY_M] = 0;
     EXPECT_EQ(sound_on(), sound_before);
     EXPECT_EQ(g->key_delay, dialog_key_delay) << "M is a key of the story";
+}
+
+// The options card holds the game like the help card and changes each
+// volume at once, through Allegro's own (where the sound and the browser
+// read it), remembering it; a click on its control opens it and a click
+// beside it closes it without laying a tile.
+TEST_F(Pause, TheOptionsCardSetsTheVolumesAtOnceAndRemembersThem) {
+    char folder[] = "/tmp/tollybrook-options.XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    setenv("XDG_CONFIG_HOME", folder, 1);
+    set_volumes(100, 100);
+    auto remembered = [] {
+        std::stringstream file;
+        file << std::ifstream(choices_file_path()).rdbuf();
+        return file.str();
+    };
+    auto click_at = [&](int x, int y) {
+        mouse_x = x, mouse_y = y, mouse_b = 1;
+        loop_tick(0);
+        mouse_b = 0;
+        loop_tick(0);
+    };
+    EXPECT_FALSE(loop_tick(KEY_O));
+    ASSERT_TRUE(pause().options_shown());
+    for (int k : {int(KEY_LEFT), 0, int(KEY_LEFT), int(KEY_DOWN)}) loop_tick(k);
+    sounds_played.clear();
+    loop_tick(KEY_MINUS);
+    int digital = -1, midi = -1;
+    get_volume(&digital, &midi);
+    EXPECT_EQ(music_volume(), 80);
+    EXPECT_EQ(effects_volume(), 90);
+    EXPECT_EQ(midi, 80 * 255 / 100);
+    EXPECT_EQ(digital, 90 * 255 / 100);
+    EXPECT_EQ(sounds_played, std::vector<int>{sound_click}) << "an effect at its new volume";
+    EXPECT_NE(remembered().find("music_volume = 80\n"), std::string::npos) << remembered();
+    EXPECT_NE(remembered().find("effects_volume = 90\n"), std::string::npos) << remembered();
+    // The music row's raise button, by a click.
+    const int raise_x = options_card_box.left + options_raise_x + options_button_width / 2;
+    click_at(raise_x, options_first_row_y + options_row_height / 2);
+    EXPECT_EQ(music_volume(), 90);
+    EXPECT_TRUE(pause().options_shown());
+    EXPECT_TRUE(loop_tick(KEY_X)) << "a key that is not the card's closes it and plays on";
+    EXPECT_FALSE(pause().active());
+
+    // The control in the ground strip opens it, and lays nothing; a click
+    // beside the card closes it, and lays nothing either.
+    click_at(options_control.left + 4, options_control.top + 4);
+    EXPECT_TRUE(pause().options_shown());
+    click_at(96, 80);
+    EXPECT_FALSE(pause().active());
+    EXPECT_EQ(g->grid[1][0], bare_ground);
+    // Over the help card O brings the options card; O closes it again.
+    loop_tick(KEY_F1);
+    loop_tick(KEY_O);
+    EXPECT_TRUE(pause().options_shown());
+    EXPECT_FALSE(pause().help_shown());
+    loop_tick(0);
+    loop_tick(KEY_O);
+    EXPECT_FALSE(pause().active());
+    set_volumes(100, 100);
+    unsetenv("XDG_CONFIG_HOME");
+    std::system((std::string("rm -rf ") + folder).c_str());
 }
 
 // F11 and Alt+Enter are counted as they go down, on the input thread, and

@@ -17,6 +17,7 @@
 #include "data_media.h"
 #include "data_render.h"
 #include "game_fixture.h"
+#include "layout.h"
 
 namespace {
 
@@ -124,6 +125,34 @@ TEST_F(TextFit, BattleLabelsAtTheirWidestStayOnTheScreen) {
             EXPECT_TRUE(inside_screen.holds(ink))
                 << "shield " << shield << ", score " << score << ": the labels cover " << ink;
         }
+}
+
+// Each value of the options card, at its widest, lies between its row's
+// two buttons: what differs between two values is the value's ink.
+TEST_F(TextFit, TheOptionsCardsValuesLieBetweenTheirButtons) {
+    options_view wide, narrow;
+    wide.fullscreen = true, narrow.fullscreen = false;
+    wide.music = wide.effects = 100, narrow.music = narrow.effects = 0;
+    wide.scale = 8, narrow.scale = 1;
+    clear_to_color(with, makecol(0, 0, 255));
+    draw_options_card(with, wide);
+    clear_to_color(without, makecol(0, 0, 255));
+    draw_options_card(without, narrow);
+    for (int row : {option_music, option_effects, option_screen, option_scale}) {
+        int top = options_first_row_y + options_row_pitch * row;
+        int left = options_card_box.left + options_lower_x + options_button_width;
+        int right = options_card_box.left + options_raise_x - 1;
+        const Box between{left, top, right, top + options_row_height - 1};
+        BITMAP* a = create_sub_bitmap(with, 0, top - 6, 640, options_row_height + 12);
+        BITMAP* b = create_sub_bitmap(without, 0, top - 6, 640, options_row_height + 12);
+        Box ink = differences(a, b);
+        destroy_bitmap(a);
+        destroy_bitmap(b);
+        ink = {ink.l, ink.t + top - 6, ink.r, ink.b + top - 6};
+        ASSERT_LE(ink.l, ink.r) << "row " << row << " shows no value";
+        EXPECT_TRUE(between.holds(ink)) << "row " << row << ": the value covers " << ink
+                                        << ", between the buttons is " << between;
+    }
 }
 
 TEST_F(TextFit, EveryScoreTableRowStaysOnItsPanel) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Listens to the game: the tune must play in the build phase, and a click in
-# the build phase must sound an effect.
+# the build phase must sound an effect, each at its own volume.
 #
 #   bash tests/e2e/audio_capture.sh BUILD_DIR
 #
@@ -15,7 +15,12 @@
 #   2. the same game with the tune left out of its media folder: before the
 #      click the capture must be pure silence (so the sound of run 1 came
 #      from the tune), and after the click a short burst must appear: the
-#      click effect.
+#      click effect;
+#   3. the game with its tune at --music-volume 0: silence before the click,
+#      the click's effect after it (the music's volume leaves the effects
+#      alone), and the volume remembered;
+#   4. at --effects-volume 0: the tune plays all the same (the tune goes
+#      through the same mixer as the effects, so that is no given).
 #
 # The file sink takes audio as fast as Allegro delivers it, faster than
 # real time, so the capture cannot be cut by wall-clock time. Instead the
@@ -75,16 +80,18 @@ make_game_dir() { # make_game_dir DIR WITH_TUNE
 
 bytes_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
 
-# run_game NAME WITH_TUNE: plays the game, clicks once in the build phase,
-# quits; leaves NAME.raw (the capture) and NAME.click (its size at the click).
+# run_game NAME WITH_TUNE [OPTION...]: plays the game, clicks once in the
+# build phase, quits; leaves NAME.raw (the capture) and NAME.click (its size
+# at the click), and NAME.cfg (the choices file it left).
 run_game() {
   local name=$1 with_tune=$2
+  shift 2
   local dir=$tmp/$name home=$tmp/$name-home raw=$tmp/$name.raw
   make_game_dir "$dir" "$with_tune"
   x_sound_sink "$home" "$raw"
   # An options file of its own, already there: no first-start help card.
   mkdir -p "$home/.config/tollybrook" && : >"$home/.config/tollybrook/tollybrook.cfg"
-  HOME=$home XDG_CONFIG_HOME=$home/.config "$dir/tollybrook" >"$tmp/$name.out" 2>&1 &
+  HOME=$home XDG_CONFIG_HOME=$home/.config "$dir/tollybrook" "$@" >"$tmp/$name.out" 2>&1 &
   game_pid=$!
 
   local wid
@@ -133,10 +140,14 @@ run_game() {
   fi
   wait "$game_pid" 2>/dev/null
   game_pid=
+  cp "$home/.config/tollybrook/tollybrook.cfg" "$tmp/$name.cfg"
 }
 
 run_game tune 1
 run_game quiet 0
+run_game music0 1 --music-volume 0
+grep -q "^music_volume = 0$" "$tmp/music0.cfg" || fail "--music-volume 0 was not remembered: $(cat "$tmp/music0.cfg")"
+run_game effects0 1 --effects-volume=0
 
 python3 - "$tmp" <<'EOF'
 import array, math, sys
@@ -171,23 +182,42 @@ def check(ok, what):
     if not ok:
         failures.append(what)
 
-# Run 1: the tune in the build phase, before the click.
-mono, click = load("tune")
-before = mono[:click]
-check(len(before) >= 2 * RATE,
-      "tune: %.1f s captured before the click (need 2 s)" % (len(before) / RATE))
-w = windows(before, 0.25)
-start = next((i for i, r in enumerate(w) if r > 150), None)
-check(start is not None, "tune: sound starts before the click")
-if start is not None:
-    playing = w[start:]
-    loud = sum(r > 150 for r in playing)
-    check(len(playing) >= 4 and loud >= 0.8 * len(playing),
-          "tune: %d of %d quarter-second windows above RMS 150 after it starts"
-          % (loud, len(playing)))
-    level = rms(before[int(start * 0.25 * RATE):])
-    check(level > 400, "tune: RMS %.0f while playing (need > 400; silence is 0)" % level)
+# The tune in the build phase, before the click.
+def tune_plays(name):
+    mono, click = load(name)
+    before = mono[:click]
+    check(len(before) >= 2 * RATE,
+          "%s: %.1f s captured before the click (need 2 s)" % (name, len(before) / RATE))
+    w = windows(before, 0.25)
+    start = next((i for i, r in enumerate(w) if r > 150), None)
+    check(start is not None, "%s: the tune starts before the click" % name)
+    if start is not None:
+        playing = w[start:]
+        loud = sum(r > 150 for r in playing)
+        check(len(playing) >= 4 and loud >= 0.8 * len(playing),
+              "%s: %d of %d quarter-second windows above RMS 150 after it starts"
+              % (name, loud, len(playing)))
+        level = rms(before[int(start * 0.25 * RATE):])
+        check(level > 400, "%s: RMS %.0f while playing (need > 400; silence is 0)" % (name, level))
+    return mono
 
+# Silence until the click, then the click's effect.
+def silent_until_the_click(name):
+    mono, click = load(name)
+    before, after = mono[:click], mono[click:]
+    noise = max((abs(x) for x in before), default=0)
+    check(len(before) >= RATE and noise <= 2,
+          "%s: %.1f s of silence before the click (peak %d)" % (name, len(before) / RATE, noise))
+    loud = [i for i, x in enumerate(after) if abs(x) > 300]
+    check(bool(loud), "%s: the click makes a sound" % name)
+    if loud:
+        span = (loud[-1] - loud[0]) / RATE
+        peak = max(abs(x) for x in after)
+        check(peak > 1500, "%s: effect peak %d (need > 1500)" % (name, peak))
+        check(0.02 <= span <= 0.5,
+              "%s: one short effect, %.3f s long (the click is about 0.07 s)" % (name, span))
+
+mono = tune_plays("tune")
 # M: silence while the sound is off, the tune again once it is on.
 marks = [int(n) // FRAME for n in open("%s/tune.marks" % tmp).read().split()]
 off, on = mono[marks[0]:marks[1]], mono[marks[2]:marks[3]]
@@ -196,24 +226,13 @@ check(len(off) >= RATE // 2 and max((abs(x) for x in off), default=0) <= 2,
 check(len(on) >= RATE // 2 and rms(on) > 400,
       "M: RMS %.0f over %.1f s with the sound on again" % (rms(on), len(on) / RATE))
 
-# Run 2: no tune, so silence until the click, then the click's effect.
-mono, click = load("quiet")
-before, after = mono[:click], mono[click:]
-noise = max((abs(x) for x in before), default=0)
-check(len(before) >= RATE and noise <= 2,
-      "quiet: %.1f s of silence before the click (peak %d)" % (len(before) / RATE, noise))
-loud = [i for i, x in enumerate(after) if abs(x) > 300]
-check(bool(loud), "quiet: the click makes a sound")
-if loud:
-    span = (loud[-1] - loud[0]) / RATE
-    peak = max(abs(x) for x in after)
-    check(peak > 1500, "quiet: effect peak %d (need > 1500)" % peak)
-    check(0.02 <= span <= 0.5,
-          "quiet: one short effect, %.3f s long (the click is about 0.07 s)" % span)
+silent_until_the_click("quiet")    # no tune
+silent_until_the_click("music0")   # the tune at volume 0
+tune_plays("effects0")             # the effects at volume 0
 
 if failures:
     sys.exit(1)
 EOF
 status=$?
 [ $status -eq 0 ] || fail "the capture does not hold the expected sound"
-echo "PASS: the tune plays in the build phase, M silences it and brings it back, and a click sounds an effect"
+echo "PASS: the tune plays in the build phase, M silences it and brings it back, a click sounds an effect, and each keeps to its own volume"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The program as a desktop sees it. Without a display: --help, --version and
-# an unknown option answer and exit. Under Xvfb: the window's WM_CLASS and its
-# icon (the creature's portrait), the remembered --mute, and the pause: P
-# freezes the battle under a "PAUSED" banner, any key goes on. The battle
+# The program as a desktop sees it. Without a display: --help, --version, an
+# unknown option and a bad volume answer and exit. Under Xvfb: the window's
+# WM_CLASS and its icon (the creature's portrait), the remembered --mute, the
+# help card, the options card (build/screenshots/options.png), and the pause:
+# P freezes the battle under a "PAUSED" banner, any key goes on. The battle
 # screenshot it takes is the one the AppStream metainfo shows.
 #
 # Usage: bash tests/e2e/desktop_window.sh [BUILD_DIR]
@@ -20,14 +21,19 @@ for help in --help -h; do
     grep -q -- "--fullscreen" <<<"$out" || x_fail "$help does not list --fullscreen: $out"
     grep -q "/tmp/cfg-here/tollybrook/tollybrook.cfg" <<<"$out" || x_fail "$help does not name the choices file: $out"
 done
+grep -q -- "--music-volume N" <<<"$out" || x_fail "--help does not list --music-volume: $out"
 out=$(env -u DISPLAY "$build/tollybrook" --version 2>&1) || x_fail "--version: exit status $?"
 [[ "$out" =~ ^tollybrook\ [0-9]+\.[0-9]+ ]] || x_fail "--version says: $out"
-env -u DISPLAY "$build/tollybrook" --no-such-thing >"$work/out" 2>"$work/err"
-status=$?
-[ $status = 2 ] || x_fail "an unknown option: exit status $status, not 2"
-[ ! -s "$work/out" ] && grep -q "^usage: tollybrook" "$work/err" ||
-    x_fail "an unknown option: no usage line on standard error: $(cat "$work/out" "$work/err")"
-echo "ok: --help, -h, --version and an unknown option need no display"
+for bad in --no-such-thing --music-volume=101 "--effects-volume -5"; do
+    # shellcheck disable=SC2086
+    env -u DISPLAY XDG_CONFIG_HOME="$work/bad-cfg" "$build/tollybrook" $bad >"$work/out" 2>"$work/err"
+    status=$?
+    [ $status = 2 ] || x_fail "$bad: exit status $status, not 2"
+    [ ! -s "$work/out" ] && grep -q "^usage: tollybrook" "$work/err" ||
+        x_fail "$bad: no usage line on standard error: $(cat "$work/out" "$work/err")"
+done
+[ -e "$work/bad-cfg" ] && x_fail "a refused command line wrote the choices"
+echo "ok: --help, -h, --version, an unknown option and a bad volume need no display"
 
 # 2. The window, muted, with its own config folder, at the very first start.
 x_start_server
@@ -140,13 +146,30 @@ sleep 0.5
 grep -q "mute = 1" "$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg" || x_fail "M again was not remembered"
 echo "ok: the help card at the first start and with F1, its click lays no tile; M remembered"
 
+# The options card, as a player meets it: a click on the small control in
+# the ground strip opens it over the build phase; Left lowers the music,
+# remembered at once; a key that is not the card's closes it.
+options_shown() { shot "$1"; local red; red=$(pixel "$1" 130 240)
+    [ "$(pixel "$1" 140 100)" = "0,0,0" ] && [ "${red%%,*}" -gt 150 ]; }
+click_at 20 460
+sleep 0.4
+mkdir -p "$build/screenshots"
+options_shown "$build/screenshots/options.png" || x_fail "a click on the control showed no options card"
+x_hold_key Left
+sleep 0.4
+grep -q "^music_volume = 90$" "$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg" ||
+    x_fail "Left on the card did not lower the music: $(cat "$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg")"
+x_hold_key x
+sleep 0.4
+options_shown "$work/options-closed.png" && x_fail "a key did not close the options card"
+echo "ok: the options card opens from its control, lowers the music (remembered) and closes"
+
 click_at 572 448
 for k in y space space space; do
     sleep 0.3
     x_hold_key "$k"
 done
 sleep 4
-mkdir -p "$build/screenshots"
 shot "$build/screenshots/battle.png"
 x_hold_key p
 sleep 0.3
@@ -162,6 +185,19 @@ sleep 1.5
 shot "$work/resumed.png"
 cmp -s "$work/paused2.png" "$work/resumed.png" && x_fail "the battle did not go on after a key"
 echo "ok: P pauses the battle under a banner, a key resumes it"
+
+# O holds the battle under the options card; O again and it goes on.
+x_hold_key o
+sleep 0.4
+options_shown "$work/battle-options1.png" || x_fail "O in the battle showed no options card"
+sleep 1
+shot "$work/battle-options2.png"
+cmp -s "$work/battle-options1.png" "$work/battle-options2.png" || x_fail "the battle moves under the options card"
+x_hold_key o
+sleep 1.5
+shot "$work/battle-on.png"
+cmp -s "$work/battle-options2.png" "$work/battle-on.png" && x_fail "the battle did not go on after O"
+echo "ok: O holds the battle under the options card, O again goes on"
 
 # Another window taking the focus pauses the battle too.
 xdotool windowfocus "$win"

@@ -758,7 +758,7 @@ class PadHands(CursorHands):
     Linux joystick events, 8 bytes each."""
     name = "pad"
     score_key = "A on the score screen"
-    A, STICK_X, STICK_Y, DPAD_X, DPAD_Y = 0, 0, 1, 6, 7
+    A, B, Y, STICK_X, STICK_Y, DPAD_X, DPAD_Y = 0, 1, 3, 0, 1, 6, 7
     # A tap of A, shorter than a tick, lays a tile or presses START at the first press.
     press_hold, taps = 0.012, True
 
@@ -798,6 +798,21 @@ class PadHands(CursorHands):
     def answer(self):  # A answers Y, and is any key
         self.button(0.07)
         return "A"
+
+    def press(self, number):
+        self.event(1, number, 1)
+        time.sleep(0.07)
+        self.event(1, number, 0)
+
+    def options_and_back(self, view):
+        """Y opens the options card over the build phase, B closes it."""
+        card = L.options_card_box
+        inside = (card[0] + 10, card[1] + 10)  # the card's black, over the field
+        self.press(self.Y)
+        wait_for(view, lambda s: s.pixel(*inside) == (0, 0, 0), 5, "the options card after Y")
+        self.press(self.B)
+        wait_for(view, lambda s: s.pixel(*inside) != (0, 0, 0), 5, "B to close the options card")
+        log("the pad's Y opened the options card and B closed it")
 
     def close_score(self):
         self.button(0.08)
@@ -872,6 +887,9 @@ def play(args):
     hands = hands() if hands else PadHands(args.pad)
     try:
         xdotool("mousemove", 320, 240)
+        if isinstance(hands, PadHands):
+            wait_for(view, view.is_build, 30, "the build phase")
+            hands.options_and_back(view)
         build_phase(view, args.artifacts, hands)
         log("played with the %s" % hands.name)
         s, presses = answer_until(view, view.is_battle, 20, "the battle to start", hands)

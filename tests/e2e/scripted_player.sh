@@ -12,7 +12,8 @@
 # INPUT is what the player plays with: the mouse (the default), the keyboard
 # alone (keys), or the pad alone (pad): a FIFO the game reads as its joystick
 # device (named in the allegro.cfg beside it), through the stand-in pad that
-# answers the joystick driver's questions of it (LD_PRELOAD).
+# answers the joystick driver's questions of it (LD_PRELOAD). With the pad,
+# the player first opens the options card with Y and closes it with B.
 #
 # Usage: bash tests/e2e/scripted_player.sh [BUILD_DIR [mouse|keys|pad]]
 set -u

@@ -12,7 +12,8 @@
 #    window again, with openbox and without a window manager, where an
 #    Escape among quick switches ends the game;
 #  - on a 3840x2160 desktop --scale 8 opens the largest window that fits, at
-#    scale 4 (2560x1920), and says so; at --scale 3 clicks land as at scale 2;
+#    scale 4 (2560x1920), and says so; at --scale 3 clicks land as at scale 2,
+#    and the options card takes the window to scale 2, remembered;
 #  - on a 320x240 desktop the game says it is smaller than the frame, opens
 #    the 640x480 window, and F11 shows the frame's middle at scale 1.
 #
@@ -226,6 +227,23 @@ echo "3840x2160: --scale 8 opens the window at 2560x1920 and says so"
 x_stop_game
 start_game "1920 1440" --scale 3
 clicks_land 3
+# The options card's last row sets the window's scale, at once and remembered.
+start_game "1920 1440"
+xdotool mousemove --window "$win" 5 5
+x_hold_key o
+for k in Down Down Down Left; do
+    sleep 0.2
+    x_hold_key "$k"
+done
+for _ in $(seq 50); do  # a window of the new size
+    win=$(x_wait_window "$X_GAME_PID" 1 2>/dev/null) || x_fail "no game window after the options card's Left"
+    [ "$(x_window_size "$win")" = "1280 960" ] && break
+    sleep 0.1
+done
+[ "$(x_window_size "$win")" = "1280 960" ] || x_fail "the options card's Left left the window at $(x_window_size "$win")"
+grep -q "^scale = 2$" "$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg" ||
+    x_fail "the options card's scale was not remembered: $(cat "$XDG_CONFIG_HOME/tollybrook/tollybrook.cfg")"
+echo "3840x2160: the options card takes the window from scale 3 to 2, remembered"
 x_stop_all
 
 # Without a window manager the keyboard's focus follows the pointer, and
