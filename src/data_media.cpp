@@ -48,13 +48,6 @@ void report_missing_media() {
                      static_cast<int>(std::size(media_files)), media_folder().c_str());
 }
 
-// Used when the game's own font is missing, so there is always text.
-const char* const fallback_fonts[] = {
-    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-    "/usr/share/fonts/truetype/freefont/FreeSans.ttf",
-    "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
-};
-
 BITMAP* filled_bitmap(int w, int h, int r, int g, int b) {
     BITMAP* bmp = create_bitmap(w, h);
     if (bmp) clear_to_color(bmp, makecol(r, g, b));
@@ -141,9 +134,10 @@ ALFONT_FONT* load_sized_font(const char* path) {
 
 ALFONT_FONT* load_text_font(const media_file& m) {
     ALFONT_FONT* f = load_sized_font(media_path(m));
-    for (const char* path : fallback_fonts) {
+    // The system's own fonts when the game's is missing, so there is always text.
+    for (const std::string& path : platform_fallback_fonts()) {
         if (f) break;
-        f = load_sized_font(path);
+        f = load_sized_font(path.c_str());
     }
     return f;
 }

@@ -18,6 +18,7 @@
 #include "game.h"
 #include "gfx.h"
 #include "main_flags.h"
+#include "platform.h"
 #include "safe_file.h"
 
 namespace fs = std::filesystem;

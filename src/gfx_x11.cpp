@@ -17,7 +17,6 @@
 
 #include "gfx_parts.h"
 
-#ifdef ALLEGRO_WITH_XWINDOWS
 #include <X11/Xatom.h>
 #include <xalleg.h>
 #include <allegro/internal/aintern.h>
@@ -42,7 +41,8 @@ std::vector<unsigned long> icon_cardinals(const char* const* xpm) {
     std::map<std::string, unsigned long> argb;
     for (int i = 1; i <= colours; i++) {
         const char* line = xpm[i];
-        const char* value = std::strlen(line) > size_t(chars) ? std::strstr(line + chars, " c ") : nullptr;
+        const char* value =
+            std::strlen(line) > size_t(chars) ? std::strstr(line + chars, " c ") : nullptr;
         if (!value) return {};
         unsigned rgb = 0;
         bool opaque = std::sscanf(value + 3, " #%6x", &rgb) == 1;
@@ -79,7 +79,8 @@ void ask_fullscreen(bool on) {
     e.xclient.message_type = XInternAtom(_xwin.display, "_NET_WM_STATE", False);
     e.xclient.format = 32;
     e.xclient.data.l[0] = on ? 1 : 0;  // add or remove
-    e.xclient.data.l[1] = static_cast<long>(XInternAtom(_xwin.display, "_NET_WM_STATE_FULLSCREEN", False));
+    e.xclient.data.l[1] =
+        static_cast<long>(XInternAtom(_xwin.display, "_NET_WM_STATE_FULLSCREEN", False));
     e.xclient.data.l[3] = 1;  // asked by the program itself
     XSendEvent(_xwin.display, DefaultRootWindow(_xwin.display), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &e);
@@ -191,7 +192,7 @@ void widen_into(XImage* image, const BITMAP* frame, const uint32_t* colours, con
 
 }  // namespace
 
-bool gfx_x_send_scaled(BITMAP* frame, const gfx_rect* rects, int count) {
+bool gfx_native_send_scaled(BITMAP* frame, const gfx_rect* rects, int count) {
     XImage* image = _xwin.ximage;
     // A software cursor would be drawn into Allegro's own copy of the screen,
     // which this path leaves behind.
@@ -239,7 +240,7 @@ bool gfx_x_send_scaled(BITMAP* frame, const gfx_rect* rects, int count) {
     return true;
 }
 
-void gfx_x_window_ready(int frame_w, int frame_h, const gfx_view& next) {
+void gfx_native_window_ready(int frame_w, int frame_h, const gfx_view& next) {
     if (!_xwin.display) {
         view = next;
         return;
@@ -283,7 +284,7 @@ bool has_focus() {
 
 }  // namespace
 
-bool gfx_x_hold_keyboard() {
+bool gfx_native_hold_keyboard() {
     if (!_xwin.display) return false;
     XLOCK();
     bool held =
@@ -293,7 +294,7 @@ bool gfx_x_hold_keyboard() {
     return held;
 }
 
-void gfx_x_release_keyboard() {
+void gfx_native_release_keyboard() {
     const auto given_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
     for (;;) {
         XLOCK();
@@ -308,7 +309,7 @@ void gfx_x_release_keyboard() {
     XUNLOCK();
 }
 
-void gfx_x_leave_fullscreen() {
+void gfx_native_leave_fullscreen() {
     if (!_xwin.display) return;
     XLOCK();
     ask_fullscreen(false);
@@ -326,22 +327,9 @@ void gfx_pump_input() {
     XUNLOCK();
 }
 
-void gfx_x_flush() {
+void gfx_native_flush() {
     if (!_xwin.display) return;
     XLOCK();
     XFlush(_xwin.display);
     XUNLOCK();
 }
-
-#else
-
-void gfx_pump_input() {}
-void gfx_x_window_ready(int, int, const gfx_view& next) { view = next; }
-bool gfx_x_send_scaled(BITMAP*, const gfx_rect*, int) { return false; }
-void gfx_x_leave_fullscreen() {}
-bool gfx_x_hold_keyboard() { return false; }
-void gfx_x_release_keyboard() {}
-bool gfx_key_from_player() { return true; }
-void gfx_x_flush() {}
-
-#endif
