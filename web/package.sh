@@ -22,6 +22,10 @@ mkdir -p "$site/licences"
 
 cp "$here/index.html" "$here/page.js" "$here/page.css" "$site/"
 cp "$build/tollybrook.js" "$build/tollybrook.wasm" "$build/tollybrook.data" "$site/"
+# Emscripten's file packager names each build of the media with a random
+# UUID; named after the media's own bytes, the same media give the same script.
+uuid=$(sha256sum "$site/tollybrook.data" | sed -E 's/^(.{8})(.{4})(.{4})(.{4})(.{12}).*/\1-\2-\3-\4-\5/')
+sed -i -E "s/\"package_uuid\": ?\"[0-9a-f-]+\"/\"package_uuid\":\"$uuid\"/" "$site/tollybrook.js"
 # The favicon: the evil creature's portrait, as the desktop icons.
 rsvg-convert -w 64 -h 64 "$source_dir/assets/art/src/you.svg" -o "$out/favicon-raw.png"
 convert "$out/favicon-raw.png" -strip -define png:exclude-chunks=date,time "$site/favicon.png"
