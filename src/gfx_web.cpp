@@ -16,36 +16,42 @@
 
 // ---------------------------------------------------------------- the screen
 
+// The page's JavaScript below is laid out by hand.
+// clang-format off
+
 // Draws the frame (16-bit pixels, `pitch` bytes a row) into the canvas,
 // each pixel through `colours` (65536 RGBA words, as the canvas lays them).
-// The ImageData is kept between frames.
-EM_JS(void, web_present, (const uint16_t* pixels, int pitch, int w, int h, const uint32_t* colours),
-      {
-          const canvas = Module.canvas;
-          if (canvas.width != w || canvas.height != h) {
-              canvas.width = w;
-              canvas.height = h;
-              Module.frameImage = null;
-          }
-          if (!Module.frameImage) {
-              Module.frameContext = canvas.getContext('2d', {alpha : false});
-              Module.frameImage = Module.frameContext.createImageData(w, h);
-              Module.frameWords = new Uint32Array(Module.frameImage.data.buffer);
-          }
-          const out = Module.frameWords, table = HEAPU32, source = HEAPU16;
-          const tableAt = colours >> 2, rowWords = pitch >> 1;
-          for (let y = 0, o = 0; y < h; y++) {
-              let at = (pixels >> 1) + y * rowWords;
-              for (let x = 0; x < w; x++) out[o++] = table[tableAt + source[at++]];
-          }
-          Module.frameContext.putImageData(Module.frameImage, 0, 0);
-          if (Module.onFrame) Module.onFrame();
-      });
+// The ImageData is kept between frames; the canvas stays in memory, where
+// putImageData writes it anyway.
+EM_JS(void, web_present, (const uint16_t* pixels, int pitch, int w, int h, const uint32_t* colours), {
+    const canvas = Module.canvas;
+    if (canvas.width != w || canvas.height != h) {
+        canvas.width = w;
+        canvas.height = h;
+        Module.frameImage = null;
+    }
+    if (!Module.frameImage) {
+        Module.frameContext = canvas.getContext('2d', {alpha: false, willReadFrequently: true});
+        Module.frameImage = Module.frameContext.createImageData(w, h);
+        Module.frameWords = new Uint32Array(Module.frameImage.data.buffer);
+    }
+    const out = Module.frameWords, table = HEAPU32, source = HEAPU16;
+    const tableAt = colours >> 2, rowWords = pitch >> 1;
+    for (let y = 0, o = 0; y < h; y++) {
+        let at = (pixels >> 1) + y * rowWords;
+        for (let x = 0; x < w; x++) out[o++] = table[tableAt + source[at++]];
+    }
+    Module.frameContext.putImageData(Module.frameImage, 0, 0);
+    if (Module.onFrame) Module.onFrame();
+});
 
 // Shows or hides the page's own pointer over the canvas (the game's pointer
 // is the system's, as the hardware cursor is on the desktop).
-EM_JS(void, web_show_pointer, (int shown),
-      { Module.canvas.style.cursor = shown ? 'default' : 'none'; });
+EM_JS(void, web_show_pointer, (int shown), {
+    Module.canvas.style.cursor = shown ? 'default' : 'none';
+});
+
+// clang-format on
 
 namespace {
 
@@ -128,6 +134,7 @@ void gfx_native_flush() {
 
 // ---------------------------------------------------------------- input
 
+// clang-format off
 // The page queues its key, mouse and visibility events; each comes out as
 // four numbers: its kind and what goes with it. 0 when the queue is empty.
 EM_JS(int, web_take_event, (int* out), {
@@ -138,6 +145,8 @@ EM_JS(int, web_take_event, (int* out), {
     HEAP32[(out >> 2) + 3] = e[3] | 0;
     return e[0];
 });
+
+// clang-format on
 
 namespace {
 

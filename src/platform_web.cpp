@@ -14,8 +14,11 @@
 #include <cstdlib>
 #include <fcntl.h>
 
-// The drivers the page's screen and input give (gfx_web.cpp).
+// The drivers the page's screen, input and sound give (gfx_web.cpp,
+// platform_web_sound.cpp).
 extern _DRIVER_INFO gfx_web_keyboards[], gfx_web_mice[], gfx_web_screens[];
+extern _DRIVER_INFO platform_web_sound_drivers[], platform_web_tune_drivers[];
+void platform_web_feed_sound();
 
 // Hands the browser's storage what the page's folder now holds (web/library.js).
 extern "C" void web_keep_files();
@@ -27,7 +30,8 @@ namespace {
 // Allegro's timer runs on the page's clock: each wait sleeps in the browser
 // (Asyncify keeps the game's loops as they are) and then hands Allegro the
 // time that passed, and Allegro calls its tick handlers on its own schedule,
-// counted from the start, so the ticks keep to 60 a second on average.
+// counted from the start, so the ticks keep to 60 a second on average. The
+// waits also keep the page's sound fed.
 double timer_last_ms = 0;
 
 void hand_over_time() {
@@ -50,6 +54,7 @@ void timer_rest(unsigned int ms, void (*callback)()) {
         if (callback) callback();
         emscripten_sleep(1);
         hand_over_time();
+        platform_web_feed_sound();
     } while (emscripten_get_now() < until);
 }
 
@@ -70,9 +75,8 @@ _DRIVER_INFO* screens() { return gfx_web_screens; }
 _DRIVER_INFO* keyboards() { return gfx_web_keyboards; }
 _DRIVER_INFO* mice() { return gfx_web_mice; }
 _DRIVER_INFO* timers() { return page_timers; }
-// No sound driver yet: the game plays silently in the page.
-_DRIVER_INFO no_drivers[] = {{0, nullptr, 0}};
-_DRIVER_INFO* sound_drivers() { return no_drivers; }
+_DRIVER_INFO* sound_drivers() { return platform_web_sound_drivers; }
+_DRIVER_INFO* tune_drivers() { return platform_web_tune_drivers; }
 // One thread runs in the page: Allegro's locks have nothing to keep apart.
 int the_lock = 0;
 void* lock_create() { return &the_lock; }
@@ -103,7 +107,7 @@ void platform_before_allegro() {
     system_none.mouse_drivers = mice;
     system_none.timer_drivers = timers;
     system_none.digi_drivers = sound_drivers;
-    system_none.midi_drivers = sound_drivers;
+    system_none.midi_drivers = tune_drivers;
     system_none.set_display_switch_mode = switch_mode;
     system_none.create_mutex = lock_create;
     system_none.destroy_mutex = lock_nothing;

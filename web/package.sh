@@ -4,7 +4,8 @@
 # The web page's zip from a built game:
 #   web/package.sh GAME_BUILD OUT
 # writes OUT/tollybrook-VERSION-web.zip: index.html at its root and what it
-# loads (page.js, page.css, favicon.png, tollybrook.js, .wasm and .data), the
+# loads (page.js, page.css, favicon.png, tollybrook.js, .wasm and .data,
+# tune.ogg), the
 # licence texts and the credits; and OUT/site/, the same files unpacked. The
 # same build gives the same bytes: every file dated SOURCE_DATE_EPOCH (the
 # last commit's time when unset), stored in one order, with no owners or extras.
@@ -21,7 +22,7 @@ rm -rf "$site"
 mkdir -p "$site/licences"
 
 cp "$here/index.html" "$here/page.js" "$here/page.css" "$site/"
-cp "$build/tollybrook.js" "$build/tollybrook.wasm" "$build/tollybrook.data" "$site/"
+cp "$build/tollybrook.js" "$build/tollybrook.wasm" "$build/tollybrook.data" "$build/tune.ogg" "$site/"
 # Emscripten's file packager names each build of the media with a random
 # UUID; named after the media's own bytes, the same media give the same script.
 uuid=$(sha256sum "$site/tollybrook.data" | sed -E 's/^(.{8})(.{4})(.{4})(.{4})(.{12}).*/\1-\2-\3-\4-\5/')

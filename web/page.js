@@ -125,10 +125,56 @@ frame.addEventListener('contextmenu', (event) => event.preventDefault());
 
 // ---------------------------------------------------------------- sound
 
-// Browsers start the page's sound only after a key or a click.
+// Browsers start the page's sound only after a key or a click: the sound
+// is made then (the game mixes its effects only while it runs). The tune is
+// the recording of the game's MIDI tune (tune.ogg), looped; the game's MIDI
+// driver says when it plays, from where, and how loud (src/platform_web_sound.cpp).
+const tune = { buffer: null, source: null, gain: null, startedAt: 0, offset: 0,
+  playing: false, volume: 1 };
+
 function resumeSound() {
-  if (Module.audio && Module.audio.state === 'suspended') Module.audio.resume();
+  // Not every key lets a page start its sound (Escape does not).
+  if (navigator.userActivation && !navigator.userActivation.isActive) return;
+  if (!Module.audio) {
+    Module.audio = new AudioContext();
+    tune.gain = Module.audio.createGain();
+    tune.gain.connect(Module.audio.destination);
+    fetch('tune.ogg').then((r) => r.arrayBuffer())
+      .then((bytes) => Module.audio.decodeAudioData(bytes))
+      .then((buffer) => {
+        tune.buffer = buffer;
+        if (tune.playing) startTune();
+      })
+      .catch((error) => console.log('Tollybrook: no tune', error));
+  }
+  if (Module.audio.state === 'suspended') Module.audio.resume();
 }
+
+function startTune() {
+  if (!tune.buffer || tune.source) return;
+  tune.source = Module.audio.createBufferSource();
+  tune.source.buffer = tune.buffer;
+  tune.source.loop = true;
+  tune.source.connect(tune.gain);
+  tune.source.start(0, tune.offset % tune.buffer.duration);
+  tune.startedAt = Module.audio.currentTime - tune.offset;
+}
+
+function stopTune() {
+  if (!tune.source) return;
+  tune.offset = Module.audio.currentTime - tune.startedAt;
+  tune.source.stop();
+  tune.source = null;
+}
+
+Module.tune = (playing, fromStart, volume) => {
+  tune.playing = !!playing;
+  if (fromStart) tune.offset = 0;
+  if (tune.gain) tune.gain.gain.value = volume;
+  if (!Module.audio) return;
+  if (playing) startTune();
+  else stopTune();
+};
 
 // ---------------------------------------------------------------- the page
 

@@ -24,3 +24,15 @@ target_link_options(tollybrook PRIVATE
   --preload-file=${web_media}@/media)
 set_property(TARGET tollybrook APPEND PROPERTY LINK_DEPENDS
   ${web_here}/library.js ${web_here}/pre.js)
+
+# The tune as the Linux game plays it: nbk.mid through freepats (TiMidity),
+# recorded once and compressed; the page loops it (web/page.js).
+find_program(TOLLYBROOK_TIMIDITY timidity REQUIRED)
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/tune.ogg
+  COMMAND bash ${web_here}/tune.sh ${CMAKE_BINARY_DIR}/media/nbk.mid ${TOLLYBROOK_PATCH_INDEX}
+          ${CMAKE_BINARY_DIR}/tune.ogg
+  DEPENDS ${web_here}/tune.sh media_sound
+  COMMENT "Recording the tune for the web page"
+  VERBATIM)
+add_custom_target(web_tune ALL DEPENDS ${CMAKE_BINARY_DIR}/tune.ogg)

@@ -26,7 +26,7 @@ zip_file=$(ls "$web"/tollybrook-*-web.zip) || x_fail "make web made no zip"
 unzip -l "$zip_file" | grep -q ' index.html$' || x_fail "the zip has no index.html at its root"
 size=$(stat -c %s "$web/site/index.html" "$web/site/page.js" "$web/site/page.css" \
     "$web/site/favicon.png" "$web/site/tollybrook.js" "$web/site/tollybrook.wasm" \
-    "$web/site/tollybrook.data" | awk '{ s += $1 } END { print s }')
+    "$web/site/tollybrook.data" "$web/site/tune.ogg" | awk '{ s += $1 } END { print s }')
 echo "the page loads $size bytes; the zip is $(stat -c %s "$zip_file") bytes"
 [ "$size" -lt $((4 * 1024 * 1024)) ] || x_fail "the page loads $size bytes, over 4 MiB"
 # Built again in another folder (the libraries are shared): the same bytes.
