@@ -3,8 +3,6 @@
 // releasing them, and playing the sound effects.
 #include "data_media.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -42,7 +40,7 @@ const char* media_path(const media_file& m) {
 void report_missing_media() {
     int missing = 0;
     for (const media_file& m : media_files)
-        if (access(media_path(m), R_OK) != 0) missing++;
+        if (platform_unreadable(media_path(m)) != 0) missing++;
     if (missing)
         std::fprintf(stderr, "tollybrook: %d of %d media files missing in %s\n", missing,
                      static_cast<int>(std::size(media_files)), media_folder().c_str());

@@ -1,7 +1,6 @@
 // The high-score table: the hi.dat format, where the table is kept,
 // loading and saving it, and the modal score screen.
 #include <allegro.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -78,9 +77,9 @@ std::string choose_score_file(const std::string& beside) {
     }
     std::string own = folder + "/hi.dat";
     // A table there that the player may not read is left as it is, and said once.
-    if (access(beside.c_str(), F_OK) == 0 && access(beside.c_str(), R_OK) != 0)
+    if (int why = platform_unreadable(beside.c_str()); why != 0 && why != ENOENT)
         std::fprintf(stderr, "tollybrook: cannot read the high scores in %s: %s\n", beside.c_str(),
-                     std::strerror(errno));
+                     std::strerror(why));
     std::string seed;
     std::error_code error;
     if (!fs::exists(fs::symlink_status(fs::u8path(own), error)) && read_whole_file(beside, &seed))

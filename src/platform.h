@@ -12,6 +12,7 @@
 // ASCII would not be found. The C library's calls read them as UTF-8 there
 // too, by the program's manifest (windows/tollybrook.manifest).
 #pragma once
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -66,3 +67,13 @@ void use_system_midi_patches();
 
 // The system's own fonts the game's text may fall back on, best first.
 std::vector<std::string> platform_fallback_fonts();
+
+// What became of reading a small file (platform_read_small_file).
+enum class small_file { read, missing, not_regular, too_large, failed };
+// Reads the regular file at `path`, of at most `limit` bytes, into `text`,
+// opened as platform_open_for_reading opens it (a named pipe there does not
+// stall). On `failed` errno says why.
+small_file platform_read_small_file(const char* path, size_t limit, std::string* text);
+// 0 when the file at `path` may be read; else why not, as an errno value
+// (ENOENT when there is none).
+int platform_unreadable(const char* path);

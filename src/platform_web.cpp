@@ -15,7 +15,7 @@
 #include <fcntl.h>
 
 // The drivers the page's screen, input and sound give (gfx_web.cpp,
-// platform_web_sound.cpp).
+// platform_sound_web.cpp).
 extern _DRIVER_INFO gfx_web_keyboards[], gfx_web_mice[], gfx_web_screens[];
 extern _DRIVER_INFO platform_web_sound_drivers[], platform_web_tune_drivers[];
 void platform_web_feed_sound();

@@ -128,7 +128,7 @@ frame.addEventListener('contextmenu', (event) => event.preventDefault());
 // Browsers start the page's sound only after a key or a click: the sound
 // is made then (the game mixes its effects only while it runs). The tune is
 // the recording of the game's MIDI tune (tune.ogg), looped; the game's MIDI
-// driver says when it plays, from where, and how loud (src/platform_web_sound.cpp).
+// driver says when it plays, from where, and how loud (src/platform_sound_web.cpp).
 const tune = { buffer: null, source: null, gain: null, startedAt: 0, offset: 0,
   playing: false, volume: 1 };
 
