@@ -63,6 +63,12 @@ class Page:
               window.__heard.push({peak: peak, state: this.context.state,
                                    length: this.buffer ? this.buffer.duration : 0});
               return start.apply(this, args);
+            };
+            window.__stopped = [];
+            const stop = AudioBufferSourceNode.prototype.stop;
+            AudioBufferSourceNode.prototype.stop = function (...args) {
+              window.__stopped.push(this.buffer ? this.buffer.duration : 0);
+              return stop.apply(this, args);
             };"""})
 
     def open(self):
@@ -222,6 +228,15 @@ def main():
         check(effects, "the effects are heard in WebAudio (%d of %d mixed pieces carry sound)"
               % (len(effects), sum(1 for h in heard if h["length"] < 1)))
         check(any(h["length"] > 10 and h["peak"] > 0.01 for h in heard), "the tune plays")
+        # M turns the sound off, the tune with it, and on again.
+        page.key("KeyM", "m", 77, "m", hold=0.07)
+        page.settle(0.3)
+        stopped = page.d.execute_script("return window.__stopped.filter((d) => d > 10).length")
+        tunes = page.d.execute_script("return window.__heard.filter((h) => h.length > 10).length")
+        page.key("KeyM", "m", 77, "m", hold=0.07)
+        page.settle(0.3)
+        tunes_again = page.d.execute_script("return window.__heard.filter((h) => h.length > 10).length")
+        check(stopped >= 1 and tunes_again == tunes + 1, "M stops the tune and starts it again")
 
         # The battle's frame rate (the page's frames a second, over 5 s).
         f0, t0 = page.d.execute_script("return [Module.frames, performance.now()]")
