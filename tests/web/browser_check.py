@@ -244,6 +244,24 @@ def main():
         f1, t1 = page.d.execute_script("return [Module.frames, performance.now()]")
         fps = (f1 - f0) * 1000.0 / (t1 - t0)
 
+        # Another tab in front hides the page: the battle pauses as when the
+        # window loses the focus, and a key goes on.
+        main = page.d.current_window_handle
+        page.d.switch_to.new_window("tab")
+        page.settle(1.5)
+        page.d.close()
+        page.d.switch_to.window(main)
+        page.settle(0.5)
+        a = page.frame()
+        page.settle(0.5)
+        still = differing(a, page.frame()) == 0
+        page.key("KeyX", "x", 88, "x")
+        page.settle(0.5)
+        a = page.frame()
+        page.settle(0.5)
+        check(still and differing(a, page.frame()) > 0,
+              "a hidden page pauses the battle, and a key goes on")
+
         # Play the battle to its end, then close the score table.
         deadline = time.time() + 120
         stored = None
