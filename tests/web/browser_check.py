@@ -234,8 +234,13 @@ def main():
         stopped = page.d.execute_script("return window.__stopped.filter((d) => d > 10).length")
         tunes = page.d.execute_script("return window.__heard.filter((h) => h.length > 10).length")
         page.key("KeyM", "m", 77, "m", hold=0.07)
-        page.settle(0.3)
-        tunes_again = page.d.execute_script("return window.__heard.filter((h) => h.length > 10).length")
+        # The tune sounds again with its next note.
+        for _ in range(30):
+            page.settle(0.1)
+            tunes_again = page.d.execute_script(
+                "return window.__heard.filter((h) => h.length > 10).length")
+            if tunes_again > tunes:
+                break
         check(stopped >= 1 and tunes_again == tunes + 1, "M stops the tune and starts it again")
 
         # The battle's frame rate (the page's frames a second, over 5 s).
@@ -261,12 +266,21 @@ def main():
         page.settle(0.5)
         check(still and differing(a, page.frame()) > 0,
               "a hidden page pauses the battle, and a key goes on")
+        check(page.stored_file("hi.dat") is not None, "a hidden page saves the table")
 
-        # Play the battle to its end, then close the score table.
-        deadline = time.time() + 120
-        stored = None
+        # Play the battle to its end, to the score table, then close it.
+        sheet_left, sheet_top, sheet_right, _ = L["score_sheet"]
+        sheet = [(sheet_left + 4, sheet_top + 4), (sheet_right - 4, sheet_top + 4),
+                 (sheet_left + 4, 460), (sheet_right - 4, 460)]
+
+        def score_table_shown():
+            f = page.frame()
+            return all(abs(f[(y * W + x) * 3 + i] - L["score_sheet_colour"][i]) <= 8
+                       for x, y in sheet for i in range(3))
+
+        deadline = time.time() + 150
         shot = 0
-        while time.time() < deadline and not stored:
+        while time.time() < deadline and not score_table_shown():
             # Meteors where the grannies gather, before the castle; then the
             # story's pages after the battle (N answers a lost one's question).
             for _ in range(4):
@@ -274,7 +288,9 @@ def main():
                 shot += 1
             page.key("KeyN", "n", 78, "n", hold=0.07)
             page.key("Space", " ", 32, " ", hold=0.07)
-            stored = page.stored_file("hi.dat")
+        check(score_table_shown(), "the battle ends in the score table")
+        page.settle(0.5)
+        stored = page.stored_file("hi.dat")
         check(stored is not None, "the finished battle's table is kept in the browser's storage")
         for _ in range(6):
             page.key("Enter", "Enter", 13, "\r", hold=0.07)
