@@ -135,16 +135,18 @@ void gfx_native_flush() {
 // ---------------------------------------------------------------- input
 
 // clang-format off
-// The page queues its key, mouse and visibility events; each comes out as
-// four numbers: its kind and what goes with it. 0 when the queue is empty.
-EM_JS(int, web_take_event, (int* out), {
-    const e = Module.inputQueue && Module.inputQueue.shift();
+// The page queues its key, mouse and visibility events; the first comes out
+// as four numbers: its kind and what goes with it (0 when the queue is
+// empty), and stays queued until web_drop_event.
+EM_JS(int, web_peek_event, (int* out), {
+    const e = Module.inputQueue && Module.inputQueue[0];
     if (!e) return 0;
     HEAP32[(out >> 2) + 1] = e[1] | 0;
     HEAP32[(out >> 2) + 2] = e[2] | 0;
     HEAP32[(out >> 2) + 3] = e[3] | 0;
     return e[0];
 });
+EM_JS(void, web_drop_event, (), { Module.inputQueue.shift(); });
 
 // clang-format on
 
@@ -182,11 +184,21 @@ _DRIVER_INFO gfx_web_keyboards[] = {{page_keyboard.id, &page_keyboard, TRUE}, {0
 _DRIVER_INFO gfx_web_mice[] = {{page_mouse.id, &page_mouse, TRUE}, {0, nullptr, 0}};
 _DRIVER_INFO gfx_web_screens[] = {{gfx_web_page.id, &gfx_web_page, TRUE}, {0, nullptr, 0}};
 
-// Each queued event goes to Allegro in turn, as a driver hands it over:
-// a press and its release within one tick are both seen.
+// Each queued event goes to Allegro in turn, as a driver hands it over.
+// The game looks at the keys and buttons once a tick, so a tick takes one
+// change of each key and button only: a key or a button that changed in
+// this tick and changes again waits for the next one, and no press is lost
+// however short (a tick later at most for each change after the first).
 void gfx_pump_input() {
     int e[4] = {0, 0, 0, 0};
-    while ((e[0] = web_take_event(e)) != 0) {
+    bool keys_changed[KEY_MAX] = {};
+    int buttons_before = _mouse_b, buttons_changed = 0;
+    while ((e[0] = web_peek_event(e)) != 0) {
+        const bool is_key = (e[0] == key_down || e[0] == key_up) && e[1] > 0 && e[1] < KEY_MAX;
+        if (is_key && keys_changed[e[1]]) break;
+        if (e[0] == mouse && (buttons_changed & (e[3] ^ _mouse_b))) break;
+        web_drop_event();
+        if (is_key) keys_changed[e[1]] = true;
         switch (e[0]) {
             case key_down: _handle_key_press(e[2], e[1]); break;
             case key_up: _handle_key_release(e[1]); break;
@@ -194,6 +206,7 @@ void gfx_pump_input() {
                 _mouse_x = e[1];
                 _mouse_y = e[2];
                 _mouse_b = e[3];
+                buttons_changed |= e[3] ^ buttons_before;
                 _handle_mouse_input();
                 break;
             case page_hidden: _switch_out(); break;
