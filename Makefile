@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= 2
 PREFIX ?= $(HOME)/.local
 
-.PHONY: all deps deps-test game build play test install package windows bench build-asan soak clean
+.PHONY: all deps deps-test game build play test install package windows web serve-web bench build-asan soak clean
 
 all: build
 
@@ -13,7 +13,7 @@ deps:
 	@bash tools/deps.sh build
 
 deps-test:
-	@bash tools/deps.sh build test windows
+	@bash tools/deps.sh build test windows web
 
 # configure TESTS: the build folder with or without the tests and benchmarks
 configure = @cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLLYBROOK_TESTS=$(1) \
@@ -84,3 +84,23 @@ soak: build-asan
 clean:
 	rm -rf $(BUILD) build-asan $(DEB_BUILD) $(BUILD).configure.log build-asan.configure.log \
 		$(DEB_BUILD).configure.log
+
+# The web page in its own folder WEB_BUILD: Allegro and FreeType made there
+# for WebAssembly from Debian's sources (once), the game built with Debian's
+# Emscripten, then WEB_BUILD/tollybrook-VERSION-web.zip and WEB_BUILD/site/.
+WEB_BUILD ?= build-web
+web:
+	@bash tools/deps.sh build web
+	@bash web/deps.sh $(WEB_BUILD)/deps
+	@NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B $(WEB_BUILD)/game \
+		-DTOLLYBROOK_WEB_DEPS=$(abspath $(WEB_BUILD))/deps/prefix -DCMAKE_BUILD_TYPE=Release \
+		-DTOLLYBROOK_TESTS=OFF > $(WEB_BUILD)/game.configure.log 2>&1 \
+		|| (cat $(WEB_BUILD)/game.configure.log; exit 1)
+	@NODE_PATH=/usr/share/nodejs CCACHE_BASEDIR= cmake --build $(WEB_BUILD)/game -j$(JOBS)
+	@bash web/package.sh $(WEB_BUILD)/game $(WEB_BUILD)
+
+# Serves the built page on this machine only; the address is printed.
+WEB_PORT ?= 8640
+serve-web: web
+	@echo "Tollybrook in the browser: http://127.0.0.1:$(WEB_PORT)/"
+	@cd $(WEB_BUILD)/site && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1

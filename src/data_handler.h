@@ -22,11 +22,6 @@ struct options_view;  // game.h
 // reason was said on stderr) when the program cannot find its own folder.
 char* absolute_path(const char* relative);
 
-// A per-user folder of the XDG kind: $VARIABLE when it holds an absolute
-// path, else $HOME/UNDER_HOME (e.g. "XDG_DATA_HOME", ".local/share"); empty
-// when neither is usable.
-std::string user_folder(const char* variable, const char* under_home);
-
 // True for an installed copy: one whose media come from the install's data
 // folder (reached from its own folder or configured at build time), not
 // from media/ beside it nor from $TOLLYBROOK_DATA. An installed copy writes

@@ -3,8 +3,6 @@
 // releasing them, and playing the sound effects.
 #include "data_media.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -58,13 +56,6 @@ void report_missing_media() {
     if (const char* note = platform_path_length_note(folder))
         std::fprintf(stderr, "tollybrook: %s\n", note);
 }
-
-// Used when the game's own font is missing, so there is always text.
-const char* const fallback_fonts[] = {
-    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-    "/usr/share/fonts/truetype/freefont/FreeSans.ttf",
-    "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
-};
 
 BITMAP* filled_bitmap(int w, int h, int r, int g, int b) {
     BITMAP* bmp = create_bitmap(w, h);
@@ -170,9 +161,10 @@ bool text_font_is_fallback = false;
 ALFONT_FONT* load_text_font(const media_file& m) {
     ALFONT_FONT* f = load_sized_font(media_path(m));
     text_font_is_fallback = !f;
-    for (const char* path : fallback_fonts) {
+    // The system's own fonts when the game's is missing, so there is always text.
+    for (const std::string& path : platform_fallback_fonts()) {
         if (f) break;
-        f = load_sized_font(path);
+        f = load_sized_font(path.c_str());
     }
     return f;
 }

@@ -19,9 +19,6 @@ std::string executable_folder();
 // executable.
 std::string media_folder();
 
-// Gives Allegro's MIDI synthesiser the system's patch set, unless the
-// player's own Allegro configuration names one. Call before install_sound.
-void use_system_midi_patches();
 // A TiMidity patch index rewritten for Allegro's synthesiser, which looks
 // every patch file up beside the index and ignores "dir" lines: each patch
 // file becomes an absolute path. Empty when the index lists no patch.

@@ -1,7 +1,6 @@
 // The high-score table: the hi.dat format, where the table is kept,
 // loading and saving it, and the modal score screen.
 #include <allegro.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +17,7 @@
 #include "game.h"
 #include "gfx.h"
 #include "main_flags.h"
+#include "platform.h"
 #include "safe_file.h"
 
 namespace fs = std::filesystem;
@@ -84,9 +84,9 @@ std::string choose_score_file(const std::string& beside) {
     if (fs::exists(there) && !fs::is_regular_file(there))
         std::fprintf(stderr, "tollybrook: %s is not a plain file; it is left alone\n",
                      beside.c_str());
-    else if (access(beside.c_str(), F_OK) == 0 && access(beside.c_str(), R_OK) != 0)
+    else if (int why = platform_unreadable(beside.c_str()); why != 0 && why != ENOENT)
         std::fprintf(stderr, "tollybrook: cannot read the high scores in %s: %s\n", beside.c_str(),
-                     std::strerror(errno));
+                     std::strerror(why));
     std::string seed;
     folder_lock lock(own);  // every writer of the table takes turns
     if (!fs::exists(fs::symlink_status(fs::u8path(own), error)) && read_whole_file(beside, &seed))

@@ -11,7 +11,6 @@
 
 #include "gfx_parts.h"
 
-
 BITMAP* bDraw = nullptr;
 BITMAP* vPages[3] = {nullptr, nullptr, nullptr};
 BITMAP* bDbuf = nullptr;
@@ -191,7 +190,7 @@ static void end_tracking() {
 // memory, waited there. So each presented frame goes out at once (a click in
 // the build phase reached the window 6 ms sooner on average). Without a
 // display (headless tests, no X) there is nothing to send.
-static void send_frame() { gfx_x_flush(); }
+static void send_frame() { gfx_native_flush(); }
 
 // Copies a rectangle of the back buffer into the scaled buffer, each pixel
 // a square of scale x scale pixels: a row is widened once and copied down.
@@ -278,7 +277,7 @@ int gfx_update() {
         const changed_rect whole{0, 0, iX, iY};
         const changed_rect* rects = iTracked ? aChanged : &whole;
         int count = iTracked ? iChanged : 1;
-        if (view.scale == 1 || !gfx_x_send_scaled(bDbuf, rects, count))
+        if (view.scale == 1 || !gfx_native_send_scaled(bDbuf, rects, count))
             for (int i = 0; i < count; i++)
                 send_scaled(rects[i].x, rects[i].y, rects[i].w, rects[i].h);
         release_screen();

@@ -49,7 +49,7 @@ int gfx_show(int card, int frame_w, int frame_h, int scale, bool fullscreen) {
         if (bScaled) destroy_bitmap(bScaled);
         bScaled = scaled;
     }
-    gfx_x_window_ready(frame_w, frame_h, next);
+    gfx_native_window_ready(frame_w, frame_h, next);
     gfx_send_all_again();
     if (iAgain) iAgain();
     return 0;
@@ -75,14 +75,14 @@ int gfx_set_fullscreen(bool on) {
     if (on == view.fullscreen) return 0;
     const gfx_view was = view;
     show_mouse(nullptr);
-    if (!on) gfx_x_leave_fullscreen();
-    const bool keyboard_held = gfx_x_hold_keyboard();
+    if (!on) gfx_native_leave_fullscreen();
+    const bool keyboard_held = gfx_native_hold_keyboard();
     int done = gfx_show(GFX_AUTODETECT_WINDOWED, bDbuf->w, bDbuf->h, iWindowScale, on);
     // The mode went with a failed attempt: the one before again.
     if (done != 0 &&
         gfx_show(GFX_AUTODETECT_WINDOWED, bDbuf->w, bDbuf->h, was.scale, was.fullscreen) != 0)
         gfx_lose_display();
-    if (keyboard_held) gfx_x_release_keyboard();
+    if (keyboard_held) gfx_native_release_keyboard();
     return done;
 }
 
@@ -103,12 +103,12 @@ int gfx_set_window_scale(int scale) {
         (mode & (GFX_PAGE_TRIPLE | GFX_PAGE_FLIP)))
         return -1;
     show_mouse(nullptr);
-    const bool keyboard_held = gfx_x_hold_keyboard();
+    const bool keyboard_held = gfx_native_hold_keyboard();
     int done = gfx_show(GFX_AUTODETECT_WINDOWED, bDbuf->w, bDbuf->h, scale, false);
     if (done == 0)
         iWindowScale = scale;
     else if (gfx_show(GFX_AUTODETECT_WINDOWED, bDbuf->w, bDbuf->h, iWindowScale, false) != 0)
         gfx_lose_display();
-    if (keyboard_held) gfx_x_release_keyboard();
+    if (keyboard_held) gfx_native_release_keyboard();
     return done;
 }

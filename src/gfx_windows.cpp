@@ -27,7 +27,7 @@ END_OF_FUNCTION(mouse_in_frame)
 
 }  // namespace
 
-void gfx_x_window_ready(int frame_w, int frame_h, const gfx_view& next) {
+void gfx_native_window_ready(int frame_w, int frame_h, const gfx_view& next) {
     frame_width = frame_w;
     frame_height = frame_h;
     view = next;
@@ -39,14 +39,14 @@ void gfx_x_window_ready(int frame_w, int frame_h, const gfx_view& next) {
     }
 }
 
-bool gfx_x_send_scaled(BITMAP*, const gfx_rect*, int) { return false; }
-void gfx_x_leave_fullscreen() {}
-void gfx_x_flush() {}
+bool gfx_native_send_scaled(BITMAP*, const gfx_rect*, int) { return false; }
+void gfx_native_leave_fullscreen() {}
+void gfx_native_flush() {}
 // Allegro's DirectInput thread takes the keys and the mouse as Windows
 // delivers them; there is nothing queued for the game to hand over.
 void gfx_pump_input() {}
 // Windows keeps the keyboard's focus on the window through a mode change,
 // so there is nothing to hold, and every key change is the player's.
-bool gfx_x_hold_keyboard() { return false; }
-void gfx_x_release_keyboard() {}
+bool gfx_native_hold_keyboard() { return false; }
+void gfx_native_release_keyboard() {}
 bool gfx_key_from_player() { return true; }

@@ -17,7 +17,6 @@
 
 #include "gfx_parts.h"
 
-#ifdef ALLEGRO_WITH_XWINDOWS
 #include <X11/Xatom.h>
 #include <xalleg.h>
 #include <allegro/internal/aintern.h>
@@ -193,7 +192,7 @@ void widen_into(XImage* image, const BITMAP* frame, const uint32_t* colours, con
 
 }  // namespace
 
-bool gfx_x_send_scaled(BITMAP* frame, const gfx_rect* rects, int count) {
+bool gfx_native_send_scaled(BITMAP* frame, const gfx_rect* rects, int count) {
     XImage* image = _xwin.ximage;
     // A software cursor would be drawn into Allegro's own copy of the screen,
     // which this path leaves behind.
@@ -241,7 +240,7 @@ bool gfx_x_send_scaled(BITMAP* frame, const gfx_rect* rects, int count) {
     return true;
 }
 
-void gfx_x_window_ready(int frame_w, int frame_h, const gfx_view& next) {
+void gfx_native_window_ready(int frame_w, int frame_h, const gfx_view& next) {
     if (!_xwin.display) {
         view = next;
         return;
@@ -287,7 +286,7 @@ bool has_focus() {
 
 }  // namespace
 
-bool gfx_x_hold_keyboard() {
+bool gfx_native_hold_keyboard() {
     if (!_xwin.display) return false;
     XLOCK();
     bool held =
@@ -297,7 +296,7 @@ bool gfx_x_hold_keyboard() {
     return held;
 }
 
-void gfx_x_release_keyboard() {
+void gfx_native_release_keyboard() {
     const auto given_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
     for (;;) {
         XLOCK();
@@ -312,7 +311,7 @@ void gfx_x_release_keyboard() {
     XUNLOCK();
 }
 
-void gfx_x_leave_fullscreen() {
+void gfx_native_leave_fullscreen() {
     if (!_xwin.display) return;
     XLOCK();
     ask_fullscreen(false);
@@ -330,22 +329,9 @@ void gfx_pump_input() {
     XUNLOCK();
 }
 
-void gfx_x_flush() {
+void gfx_native_flush() {
     if (!_xwin.display) return;
     XLOCK();
     XFlush(_xwin.display);
     XUNLOCK();
 }
-
-#else
-
-void gfx_pump_input() {}
-void gfx_x_window_ready(int, int, const gfx_view& next) { view = next; }
-bool gfx_x_send_scaled(BITMAP*, const gfx_rect*, int) { return false; }
-void gfx_x_leave_fullscreen() {}
-bool gfx_x_hold_keyboard() { return false; }
-void gfx_x_release_keyboard() {}
-bool gfx_key_from_player() { return true; }
-void gfx_x_flush() {}
-
-#endif

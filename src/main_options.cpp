@@ -2,8 +2,6 @@
 // at launch, and what earlier launches asked for.
 #include <allegro.h>
 #include <getopt.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -138,39 +136,21 @@ std::string choices_file_path() {
 namespace {
 
 // The choices file holds a few lines: anything larger is not one.
-const off_t choices_size_limit = 64 * 1024;
+const size_t choices_size_limit = 64 * 1024;
 
 // Reads the choices file into `text` (nothing when there is none). False,
 // with one line on stderr, when something is there that is not a regular
 // file of sane size or cannot be read: it is then neither used nor rewritten.
 // Opened without waiting, so a named pipe at the path cannot stall the start.
 bool read_choices(const std::string& path, std::string* text) {
-    int fd = platform_open_for_reading(path.c_str());
-    if (fd < 0) {
-        if (errno == ENOENT) return true;
-        std::fprintf(stderr, "tollybrook: ignoring the choices file %s: %s\n", path.c_str(),
-                     std::strerror(errno));
-        return false;
-    }
-    struct stat st;
     const char* fault = nullptr;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        fault = "not a regular file";
-    else if (st.st_size > choices_size_limit)
-        fault = "larger than 64 KB";
-    char chunk[4096];
-    ssize_t n = 0;
-    while (!fault && (n = read(fd, chunk, sizeof chunk)) != 0) {
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            fault = std::strerror(errno);
-            break;
-        }
-        text->append(chunk, static_cast<size_t>(n));
-        if (text->size() > static_cast<size_t>(choices_size_limit)) fault = "larger than 64 KB";
+    switch (platform_read_small_file(path.c_str(), choices_size_limit, text)) {
+        case small_file::read:
+        case small_file::missing: return true;
+        case small_file::not_regular: fault = "not a regular file"; break;
+        case small_file::too_large: fault = "larger than 64 KB"; break;
+        case small_file::failed: fault = std::strerror(errno); break;
     }
-    close(fd);
-    if (!fault) return true;
     std::fprintf(stderr, "tollybrook: ignoring the choices file %s: %s\n", path.c_str(), fault);
     return false;
 }

@@ -1,9 +1,10 @@
 // What the game asks of the operating system beyond Allegro: the process's
 // start, the stop requests, the wake-up slack, the watchdog's thread and
-// its way out, the program's own file, the per-user folders (user_folder in
-// data_handler.h) and the synthesiser's instruments. platform_linux.cpp is
-// the Linux side, platform_windows.cpp the Windows one; the files of
-// safe_file.h and the window's extras of gfx_parts.h have a side each too.
+// its way out, the program's own file, the per-user folders, the synthesiser's
+// instruments and the system's fonts. platform_linux.cpp is the Linux
+// side, platform_windows.cpp the Windows one, platform_web.cpp the web
+// page's; the files of safe_file.h and the window's extras of gfx_parts.h
+// have a side each too.
 //
 // The game's paths are UTF-8 strings on both sides. std::filesystem takes
 // them through std::filesystem::u8path: on Windows a plain conversion reads
@@ -11,7 +12,9 @@
 // ASCII would not be found. The C library's calls read them as UTF-8 there
 // too, by the program's manifest (windows/tollybrook.manifest).
 #pragma once
+#include <cstddef>
 #include <string>
+#include <vector>
 
 // First thing in main: standard streams that are closed lead to the null
 // device (else the next file opened would take their number and the first
@@ -66,3 +69,25 @@ bool platform_pad_gone();
 // of their path alone, a sentence that says so (for a message about missing
 // files); nullptr when the length is no matter.
 const char* platform_path_length_note(const std::string& folder);
+
+// A per-user folder of the XDG kind: $VARIABLE when it holds an absolute
+// path, else $HOME/UNDER_HOME (e.g. "XDG_DATA_HOME", ".local/share"); empty
+// when neither is usable.
+std::string user_folder(const char* variable, const char* under_home);
+
+// Gives Allegro's MIDI synthesiser the system's patch set, unless the
+// player's own Allegro configuration names one. Call before install_sound.
+void use_system_midi_patches();
+
+// The system's own fonts the game's text may fall back on, best first.
+std::vector<std::string> platform_fallback_fonts();
+
+// What became of reading a small file (platform_read_small_file).
+enum class small_file { read, missing, not_regular, too_large, failed };
+// Reads the regular file at `path`, of at most `limit` bytes, into `text`,
+// opened as platform_open_for_reading opens it (a named pipe there does not
+// stall). On `failed` errno says why.
+small_file platform_read_small_file(const char* path, size_t limit, std::string* text);
+// 0 when the file at `path` may be read; else why not, as an errno value
+// (ENOENT when there is none).
+int platform_unreadable(const char* path);

@@ -218,3 +218,9 @@ void use_system_midi_patches() {
     std::string config = "[sound]\npatches = /proc/self/fd/" + std::to_string(fd) + "\n";
     override_config_data(config.data(), static_cast<int>(config.size()));
 }
+
+std::vector<std::string> platform_fallback_fonts() {
+    return {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+            "/usr/share/fonts/truetype/freefont/FreeSans.ttf",
+            "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf"};
+}

@@ -137,3 +137,10 @@ std::string user_folder(const char*, const char*) {
 
 // The tune plays on Windows' own MIDI synthesiser: no patch set to hand over.
 void use_system_midi_patches() {}
+
+// Windows' own Arial, in the system's font folder.
+std::vector<std::string> platform_fallback_fonts() {
+    const wchar_t* windows = _wgetenv(L"WINDIR");
+    if (!windows || !*windows) return {};
+    return {narrowed(windows) + "/Fonts/arial.ttf"};
+}

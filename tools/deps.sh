@@ -2,7 +2,7 @@
 # SPDX-FileCopyrightText: 2026 Tollybrook developers
 # SPDX-License-Identifier: MIT
 # Installs the Debian packages of the named lists that are missing:
-#   tools/deps.sh [build] [test] [fuzz] [windows]     (default: build)
+#   tools/deps.sh [build] [test] [fuzz] [windows] [web]     (default: build)
 # build is tools/packages.txt, the others tools/packages-NAME.txt.
 # Quiet and quick when everything is already there.
 set -euo pipefail
@@ -11,8 +11,8 @@ lists=()
 for name in "${@:-build}"; do
   case $name in
     build) lists+=("$here/packages.txt") ;;
-    test | fuzz | windows) lists+=("$here/packages-$name.txt") ;;
-    *) echo "deps.sh: unknown list '$name' (build, test, fuzz or windows)" >&2; exit 2 ;;
+    test | fuzz | windows | web) lists+=("$here/packages-$name.txt") ;;
+    *) echo "deps.sh: unknown list '$name' (build, test, fuzz, windows or web)" >&2; exit 2 ;;
   esac
 done
 wanted=$(cat "${lists[@]}" | grep -v -E '^\s*(#|$)' | sort -u)

@@ -3,10 +3,9 @@
 # SPDX-License-Identifier: MIT
 # The libraries the Windows build links, made here from Debian's own sources:
 #   windows/deps.sh [OUT]        (default: build-win/deps)
-# Fetches the source packages allegro4.4 and freetype (bookworm, main)
-# through a private apt list and state folder under OUT/apt (the machine's
-# apt configuration is left as it is), checks each orig tarball against its
-# .dsc, and builds both as static libraries with mingw-w64 into OUT/prefix.
+# Fetches the source packages allegro4.4 and freetype and checks them
+# (tools/debian_sources.bash), and builds both as static libraries with
+# mingw-w64 into OUT/prefix.
 # A second run finds OUT/prefix/.done and does nothing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -18,44 +17,8 @@ recipe="allegro4.4 and freetype of bookworm; Allegro reads the plain input devic
 jobs=${JOBS:-2}
 toolchain=$here/toolchain-mingw64.cmake
 
-# The archive the machine's apt already uses for bookworm's main.
-mirror=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT)' |
-  awk '$2 == "bookworm" && $3 == "main" { print $1; exit }')
-[ -n "$mirror" ] || { echo "deps.sh: apt knows no archive for bookworm main" >&2; exit 1; }
-apt_dir=$out/apt
-mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$out/src"
-echo "deb-src $mirror bookworm main" >"$apt_dir/sources.list"
-apt_private=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o Dir::Etc::SourceParts=-
-  -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache" -o APT::Sandbox::User=root)
-echo "deps.sh: fetching the sources of allegro4.4 and freetype from $mirror"
-apt-get "${apt_private[@]}" -qq update
-# Only the orig tarballs are needed: the archive may not serve the Debian
-# part (allegro4.4's .debian.tar.xz answers 404), so a partial fetch is
-# judged by what arrived.
-(cd "$out/src" && apt-get "${apt_private[@]}" -qq source --download-only allegro4.4 freetype \
-  >/dev/null 2>&1) || true
-
-# The orig tarball named in the package's .dsc, checked against its SHA-256 there.
-checked_orig() {
-  local dsc line sum name
-  dsc=$(ls "$out/src/$1"_*.dsc | head -n 1)
-  [ -f "$dsc" ] || { echo "deps.sh: no .dsc for $1" >&2; return 1; }
-  line=$(sed -n '/^Checksums-Sha256:/,/^[^ ]/p' "$dsc" | grep -E " $1_[^ ]*\.orig\.tar\.[a-z]+$")
-  read -r sum _ name <<<"$line"
-  [ -f "$out/src/$name" ] || { echo "deps.sh: $name did not arrive" >&2; return 1; }
-  echo "$sum  $out/src/$name" | sha256sum --check --quiet >&2 ||
-    { echo "deps.sh: $name does not match $dsc" >&2; return 1; }
-  echo "$out/src/$name"
-}
-allegro_tar=$(checked_orig allegro4.4)
-freetype_tar=$(checked_orig freetype)
-
-# Unpacks a tarball into a fresh folder and prints it.
-unpacked() {
-  rm -rf "$out/$2" && mkdir -p "$out/$2"
-  tar -xf "$1" -C "$out/$2" --strip-components=1
-  echo "$out/$2"
-}
+source "$here/../tools/debian_sources.bash"
+fetch_debian_sources "$out"
 
 # The build's own folder is mapped out of what the compiler writes, so
 # that the game built over these libraries is the same from any folder.

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Tollybrook developers
+# SPDX-License-Identifier: MIT
+# The web page's zip from a built game:
+#   web/package.sh GAME_BUILD OUT
+# writes OUT/tollybrook-VERSION-web.zip: index.html at its root and what it
+# loads (page.js, page.css, favicon.png, tollybrook.js, .wasm and .data,
+# tune.ogg), the
+# licence texts and the credits; and OUT/site/, the same files unpacked. The
+# same build gives the same bytes: every file dated SOURCE_DATE_EPOCH (the
+# last commit's time when unset), stored in one order, with no owners or extras.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(dirname "$here")
+build=$(cd "$1" && pwd)
+out=$(cd "$2" && pwd)
+deps=$out/deps
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+: "${SOURCE_DATE_EPOCH:=$(git -C "$source_dir" log -1 --format=%ct 2>/dev/null || echo 0)}"
+site=$out/site
+rm -rf "$site"
+mkdir -p "$site/licences"
+
+cp "$here/index.html" "$here/page.js" "$here/page.css" "$site/"
+cp "$build/tollybrook.js" "$build/tollybrook.wasm" "$build/tollybrook.data" "$build/tune.ogg" "$site/"
+# Emscripten's file packager names each build of the media with a random
+# UUID; named after the media's own bytes, the same media give the same script.
+uuid=$(sha256sum "$site/tollybrook.data" | sed -E 's/^(.{8})(.{4})(.{4})(.{4})(.{12}).*/\1-\2-\3-\4-\5/')
+sed -i -E "s/\"package_uuid\": ?\"[0-9a-f-]+\"/\"package_uuid\":\"$uuid\"/" "$site/tollybrook.js"
+# The favicon: the evil creature's portrait, as the desktop icons.
+rsvg-convert -w 64 -h 64 "$source_dir/assets/art/src/you.svg" -o "$out/favicon-raw.png"
+convert "$out/favicon-raw.png" -strip -define png:exclude-chunks=date,time "$site/favicon.png"
+rm -f "$out/favicon-raw.png"
+cp "$source_dir/LICENSES/"*.txt "$site/licences/"
+cp "$source_dir/assets/sound/font-notice.txt" "$site/licences/font-notice.txt"
+cp "$deps/freetype-src/docs/FTL.TXT" "$site/licences/FreeType-FTL.txt"
+grep -v '^@' "$deps/allegro-src/docs/src/license._tx" >"$site/licences/Allegro-giftware.txt"
+# The credits are README.md's, from its "Licence and credits" section on.
+sed -n '/^## Licence and credits/,/^## [^L]/p' "$source_dir/README.md" | sed '$ { /^## /d }' \
+  >"$site/CREDITS.txt"
+
+# Fixed times, then the files in one order: the zip holds no owners and no
+# extra fields (-X), no folder entries (-D), and times in UTC.
+find "$site" -exec touch --no-dereference --date="@$SOURCE_DATE_EPOCH" {} +
+zip_file=$out/tollybrook-$version-web.zip
+rm -f "$zip_file"
+(cd "$site" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | TZ=UTC zip -q -X -D -9 "$zip_file" -@)
+echo "$zip_file"
