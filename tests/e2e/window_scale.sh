@@ -260,7 +260,8 @@ echo "without a window manager: an Escape in the middle of switches ends the gam
 x_stop_all
 
 start_desktop 320x240x24
-start_game "640 480"
+# Windowed: the Escape above may have ended the game in fullscreen, remembered.
+start_game "640 480" --windowed
 says "the 320x240 screen is smaller than the game's 640x480 frame"
 x_hold_key F11
 for _ in $(seq 50); do
