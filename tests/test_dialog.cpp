@@ -189,7 +189,9 @@ TEST_F(Dialog, EveryFinishedBattleEntersItsScore) {
 // A click on a line that offers an answer gives it; a click elsewhere goes
 // on as any key does; nothing is taken in a page's first half second.
 TEST_F(Dialog, AClickOnAnAnswerLineAnswersIt) {
-    auto line_y = [](int line) { return 352 + 10 + dialog_line_pitch * line + 12; };
+    auto line_y = [](int line) {
+        return screen_height - dialog_box_height + dialog_text.y + dialog_line_pitch * line + 12;
+    };
     click(100, 100);  // a slow tile
     press_start();
     ASSERT_EQ(g->mode, mode_dialog);
