@@ -103,6 +103,7 @@ int game::step() {
     // was meant for the play, not as an answer.
     if (mode_before != mode_dialog && mode == mode_dialog) {
         input.any_key = false;
+        story_page_shown = -1;  // a new story: its first page waits for clicks
         dialog_step();
     }
     return 0;

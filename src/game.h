@@ -154,6 +154,9 @@ private:
 
     void tell_save_failure();
 
+    int story_page_shown = -1;  // the scene and step the story showed last tick
+    int story_page_ticks = 0;   // how long that page has shown
+
     struct input_memory {  // what take_input compares with the tick before
         int mouse_x = -1, mouse_y = -1, mouse_b = 0;
         int pad_buttons = 0;                  // a bit for each button held
@@ -177,6 +180,7 @@ private:
     void erase_finished();
     void say(int portrait, const char* line1, const char* line2, const char* line3);
     bool key_taken();
+    void take_story_click();
     void carry_out(int action);  // a story step's action
 };
 

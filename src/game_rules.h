@@ -58,5 +58,8 @@ const int meteor_blast_frame_ticks = 10;
 
 // ---- the story
 
-const int dialog_key_delay = 5;     // ticks between two keys a dialog takes
+const int dialog_key_delay = 5;  // ticks between two keys a dialog takes
+// A click this soon on a new page is not taken: a player still firing as
+// the battle ends must not skip what the story says (half a second).
+const int dialog_click_wait = 30;
 const int story_score_change = 50;  // begging costs it, facing the end earns it

@@ -3,6 +3,7 @@
 // screen, the next level or the end.
 #include <allegro.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -128,6 +129,35 @@ const dialog_page* page_at(int scene, int step) {
     return &scenes[scene].pages[step];
 }
 
+// The key a story line offers as an answer: the letter after its "press"
+// ("(PRESS Y)", "( press N )"), 0 for a line that offers none.
+int answer_on_line(const char* line) {
+    static const char word[] = "press ";
+    for (const char* at = line; *at; at++) {
+        size_t i = 0;
+        while (word[i] && std::tolower(static_cast<unsigned char>(at[i])) == word[i]) i++;
+        if (word[i]) continue;
+        const char* letter = at + i;
+        while (*letter == ' ') letter++;
+        if (std::isalpha(static_cast<unsigned char>(letter[1]))) continue;  // "press any key"
+        switch (std::tolower(static_cast<unsigned char>(*letter))) {
+            case 'y': return KEY_Y;
+            case 'n': return KEY_N;
+            case 'm': return KEY_M;
+            default: break;
+        }
+    }
+    return 0;
+}
+
+// Which of the box's three lines (x, y) is on, or -1.
+int story_line_at(int x, int y) {
+    int first = screen_height - dialog_box_height + dialog_text.y;
+    if (x < 0 || x >= screen_width || y < first) return -1;
+    int line = (y - first) / dialog_line_pitch;
+    return line < 3 ? line : -1;
+}
+
 }  // namespace
 
 int scene_length(int scene) { return scene >= 0 && scene < scene_count ? scenes[scene].length : 0; }
@@ -158,6 +188,20 @@ bool game::key_taken() {
     if (key_delay != 0 || !input.any_key) return false;
     key_delay = dialog_key_delay;
     return true;
+}
+
+// A click in the story goes on as any key does, and a click on a line that
+// offers an answer gives that answer, as its key would. Not in the page's
+// first half second, and a button held on from the play before never counts.
+void game::take_story_click() {
+    int page = scene * 64 + scene_step;
+    story_page_ticks = page == story_page_shown ? story_page_ticks + 1 : 0;
+    story_page_shown = page;
+    if (!new_press() || story_page_ticks < dialog_click_wait) return;
+    input.any_key = true;
+    int line = story_line_at(input.x, input.y);
+    int answer = line < 0 ? 0 : answer_on_line(dialog_lines[line]);
+    if (answer) input.keys[answer] = 1;
 }
 
 void game::carry_out(int action) {
@@ -199,6 +243,7 @@ void game::dialog_step() {
     const dialog_page* page = page_at(scene, scene_step);
     if (!page) return;
     say(page->portrait, page->lines[0], page->lines[1], page->lines[2]);
+    take_story_click();
     if (!key_taken()) return;
     for (const transition& t : page->on_key) {
         if (t.key == no_key || (t.key != any_key && !input.keys[t.key])) continue;

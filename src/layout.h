@@ -123,6 +123,9 @@ constexpr battle_text_place battle_text_places[4] = {
 constexpr offset dialog_portrait = {27, 18};
 constexpr offset dialog_text = {140, 10};  // the first line; the others follow
 const int dialog_line_pitch = 25;
+// The box's picture stands on the frame's bottom edge, this tall: a click on
+// one of its lines answers what that line offers.
+const int dialog_box_height = 128;
 
 // ---- the score panel
 

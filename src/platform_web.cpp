@@ -20,9 +20,6 @@ extern _DRIVER_INFO gfx_web_keyboards[], gfx_web_mice[], gfx_web_screens[];
 extern _DRIVER_INFO platform_web_sound_drivers[], platform_web_tune_drivers[];
 void platform_web_feed_sound();
 
-// Hands the browser's storage what the page's folder now holds (web/library.js).
-extern "C" void web_keep_files();
-
 namespace {
 
 // ---------------------------------------------------------------- the timer
@@ -118,10 +115,9 @@ void platform_before_allegro() {
 void platform_watch_display(void (*save)()) { save_scores = save; }
 
 // The page was hidden or is going away: the table is saved now (the tab may
-// never come back), and what the folder holds goes to the browser's storage.
+// never come back); each file written goes to the browser's storage.
 extern "C" EMSCRIPTEN_KEEPALIVE void platform_web_page_leaving() {
     if (save_scores) save_scores();
-    web_keep_files();
 }
 
 // No threads in the page: the watchdog has nothing to watch over (the game
@@ -143,6 +139,14 @@ int platform_open_for_reading(const char* path) { return open(path, O_RDONLY | O
 std::string user_folder(const char*, const char* under_home) {
     return std::string("/save/") + under_home;
 }
+
+// Nothing in the page is ever out of reach for its path's length.
+const char* platform_path_length_note(const std::string&) { return nullptr; }
+
+// The page's pads come and go through the browser, which lets a pad that
+// went go by itself.
+void platform_watch_pad() {}
+bool platform_pad_gone() { return false; }
 
 // No synthesiser plays in the page.
 void use_system_midi_patches() {}

@@ -117,6 +117,8 @@ int main(int argc, char** argv) {
     pair("castle_at", castle_at);
     pair("dialog_portrait", dialog_portrait);
     pair("dialog_text", dialog_text);
+    number("dialog_line_pitch", dialog_line_pitch);
+    number("dialog_box_height", dialog_box_height);
     rect("score_frame", score_frame);
     rect("score_sheet", score_sheet);
     number("score_panel_lines", score_panel_lines);

@@ -185,3 +185,53 @@ TEST_F(Dialog, EveryFinishedBattleEntersItsScore) {
     }
     EXPECT_EQ(g->highscores, (std::vector<int>{103, 102, 101, 100}));
 }
+
+// A click on a line that offers an answer gives it; a click elsewhere goes
+// on as any key does; nothing is taken in a page's first half second.
+TEST_F(Dialog, AClickOnAnAnswerLineAnswersIt) {
+    auto line_y = [](int line) {
+        return screen_height - dialog_box_height + dialog_text.y + dialog_line_pitch * line + 12;
+    };
+    click(100, 100);  // a slow tile
+    press_start();
+    ASSERT_EQ(g->mode, mode_dialog);
+    click(300, line_y(2));  // "No, not yet... (PRESS N)", but at once: not taken
+    idle(dialog_click_wait);
+    EXPECT_EQ(g->mode, mode_dialog);
+    click(300, line_y(0));  // the question itself: no answer, swallowed
+    EXPECT_EQ(g->scene_step, 0);
+    idle(dialog_key_delay);
+    click(300, line_y(2));
+    EXPECT_EQ(g->mode, mode_build);
+    EXPECT_EQ(g->grid[1][0], slow_tile);
+
+    press_start();
+    idle(dialog_click_wait);
+    click(600, line_y(1));  // "(PRESS Y)", at the line's far end
+    EXPECT_EQ(g->scene_step, 1);
+    idle(dialog_click_wait);
+    click(20, 20);  // "press any key": a click anywhere goes on
+    EXPECT_EQ(g->scene_step, 2);
+
+    open_scene(scene_lost, 1);  // "( press N ) ..." over "( press M ) ..."
+    g->score = 0;
+    idle(dialog_click_wait);
+    click(300, line_y(2));
+    EXPECT_EQ(g->scene_step, 3);
+    EXPECT_EQ(g->score, story_score_change);
+}
+
+TEST_F(Dialog, AClickHeldFromTheBattleNeverTurnsThePage) {
+    start_battle();
+    g->time_left = 1;
+    g->grannies.clear();
+    mouse_x = 300, mouse_y = 200, mouse_b = 1;
+    idle(2 * dialog_click_wait);  // firing on as the battle ends, and held on
+    EXPECT_EQ(g->mode, mode_dialog);
+    EXPECT_EQ(g->scene, scene_won);
+    EXPECT_EQ(g->scene_step, 0);
+    mouse_b = 0;
+    g->update();
+    click(300, 200);
+    EXPECT_EQ(g->scene_step, 1);
+}

@@ -18,7 +18,8 @@ add_dependencies(tollybrook web_media)
 set_target_properties(tollybrook PROPERTIES SUFFIX .js)
 target_compile_options(tollyparts PRIVATE -O2)
 target_link_options(tollybrook PRIVATE
-  -O2 -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1
+  -O2 -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
+  -sASYNCIFY_IMPORTS=['web_lock_take'] -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1
   -sENVIRONMENT=web -sDYNAMIC_EXECUTION=0 -sFORCE_FILESYSTEM=1 -lidbfs.js
   --js-library=${web_here}/library.js --pre-js=${web_here}/pre.js
   --preload-file=${web_media}@/media)

@@ -140,6 +140,24 @@ class Page:
             };""", name)
 
 
+# The second tab's score, entered at its start through the game's test
+# shortcut (set in its environment before the game runs).
+SECOND_RECORD = "     4321"
+SECOND_SCORE = """
+    let module;
+    Object.defineProperty(window, 'Module', { configurable: true,
+      get: () => module,
+      set: (m) => {
+        (m.preRun = m.preRun || []).push(() => { ENV.TOLLYBROOK_TEST_SCORE = '4321'; });
+        module = m;
+      } });"""
+
+
+def stored_scores(page):
+    stored = page.stored_file("hi.dat")
+    return base64.b64decode(stored).decode("latin-1") if stored else ""
+
+
 def differing(a, b):
     return sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3])
 
@@ -210,10 +228,16 @@ def main():
               and inside(after, 0, 0) == inside(linux["laid"], 1, 1),
               "the keyboard alone lays the first slot's tile in the top left cell")
 
-        # START, then the story's keys, reach the battle: the frame keeps changing.
+        # START, then a click on the story's "(PRESS Y)" line and its keys,
+        # reach the battle: the frame keeps changing.
         page.click(*start_button)
+        page.settle(0.7)  # a story page takes no click in its first half second
+        question = page.frame()
+        answer_y = 480 - L["dialog_box_height"] + L["dialog_text"][1] + L["dialog_line_pitch"] + 12
+        page.click(320, answer_y)
         page.settle(0.3)
-        for code, key, vk, text in (("KeyY", "y", 89, "y"), ("Space", " ", 32, " "),
+        check(differing(question, page.frame()) > 0, "a click on the story's answer line answers it")
+        for code, key, vk, text in (("Space", " ", 32, " "),
                                     ("Space", " ", 32, " "), ("Space", " ", 32, " ")):
             page.key(code, key, vk, text, hold=0.07)
             page.settle(0.15)
@@ -254,9 +278,18 @@ def main():
 
         # Another tab in front hides the page: the battle pauses as when the
         # window loses the focus, and a key goes on.
+        # That tab is a second game on the same table: it enters a score of
+        # its own (the tests' score shortcut, as a battle's end enters one)
+        # and saves it while this one plays on, holding the table it read.
         main = page.d.current_window_handle
         page.d.switch_to.new_window("tab")
-        page.settle(1.5)
+        page.d.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": SECOND_SCORE})
+        page.d.get(args.url)
+        for _ in range(100):
+            if SECOND_RECORD in stored_scores(page):
+                break
+            time.sleep(0.1)
+        check(SECOND_RECORD in stored_scores(page), "a second tab's score is kept")
         page.d.close()
         page.d.switch_to.window(main)
         page.settle(0.5)
@@ -295,6 +328,9 @@ def main():
         page.settle(0.5)
         stored = page.stored_file("hi.dat")
         check(stored is not None, "the finished battle's table is kept in the browser's storage")
+        own = page.d.execute_script("return btoa(String.fromCharCode(...FS.readFile('/save/hi.dat')))")
+        check(SECOND_RECORD in stored_scores(page) and own == stored,
+              "two tabs lose no score: the table this one saved holds the other's score")
         for _ in range(6):
             page.key("Enter", "Enter", 13, "\r", hold=0.07)
             page.settle(0.3)
