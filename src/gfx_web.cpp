@@ -148,6 +148,32 @@ EM_JS(int, web_peek_event, (int* out), {
 });
 EM_JS(void, web_drop_event, (), { Module.inputQueue.shift(); });
 
+// The browser's pad (the first one in its "standard" layout, as the Gamepad
+// API maps the common pads) as four numbers: the left stick's two axes and
+// the d-pad's (-128 to 128 each), then a bit for each button held,
+// numbered as Linux numbers those of the common pads (A, B, X, Y, the
+// shoulders, Back, Start). All at rest with no pad: a browser shows a pad
+// only once one of its buttons is pressed.
+EM_JS(void, web_read_pad, (int* out), {
+    const pads = navigator.getGamepads ? navigator.getGamepads() : [];
+    let pad = null;
+    for (const p of pads) if (p && p.connected && p.mapping === 'standard') { pad = p; break; }
+    const at = out >> 2;
+    for (let i = 0; i < 5; i++) HEAP32[at + i] = 0;
+    if (!pad) return;
+    const axis = (v) => Math.max(-128, Math.min(128, Math.round((v || 0) * 128)));
+    const held = (b) => !!(pad.buttons[b] && pad.buttons[b].pressed);
+    HEAP32[at] = axis(pad.axes[0]);
+    HEAP32[at + 1] = axis(pad.axes[1]);
+    HEAP32[at + 2] = (held(15) ? 128 : 0) - (held(14) ? 128 : 0);
+    HEAP32[at + 3] = (held(13) ? 128 : 0) - (held(12) ? 128 : 0);
+    // The standard layout's A B X Y, shoulders, Back (8) and Start (9).
+    const fromStandard = [0, 1, 2, 3, 4, 5, 8, 9];
+    let bits = 0;
+    fromStandard.forEach((b, i) => { if (held(b)) bits |= 1 << i; });
+    HEAP32[at + 4] = bits;
+});
+
 // clang-format on
 
 namespace {
@@ -180,6 +206,57 @@ MOUSE_DRIVER page_mouse = [] {
 
 }  // namespace
 
+// The page's pad: always there as Allegro's one joystick, at rest until the
+// browser shows a pad, so a pad picked up at any time plays. Its sticks are
+// the left stick and the d-pad, as Linux gives them.
+namespace {
+
+const char* const pad_button_names[] = {"A", "B", "X", "Y", "LB", "RB", "Back", "Start"};
+const int pad_button_count = sizeof pad_button_names / sizeof *pad_button_names;
+
+int page_pad_init() {
+    num_joysticks = 1;
+    JOYSTICK_INFO& pad = joy[0];
+    pad.flags = JOYFLAG_DIGITAL | JOYFLAG_ANALOGUE;
+    pad.num_sticks = 2;
+    for (int s = 0; s < 2; s++) {
+        pad.stick[s].flags = JOYFLAG_DIGITAL | JOYFLAG_ANALOGUE | JOYFLAG_SIGNED;
+        pad.stick[s].num_axis = 2;
+        pad.stick[s].name = s == 0 ? "Stick" : "D-pad";
+        pad.stick[s].axis[0].name = "X";
+        pad.stick[s].axis[1].name = "Y";
+    }
+    pad.num_buttons = pad_button_count;
+    for (int b = 0; b < pad_button_count; b++) pad.button[b].name = pad_button_names[b];
+    return 0;
+}
+
+int page_pad_poll() {
+    int read[5];
+    web_read_pad(read);
+    for (int a = 0; a < 4; a++) {
+        JOYSTICK_AXIS_INFO& axis = joy[0].stick[a / 2].axis[a % 2];
+        axis.pos = read[a];
+        axis.d1 = read[a] < -64;  // left or up, as Allegro's own drivers read it
+        axis.d2 = read[a] > 64;
+    }
+    for (int b = 0; b < pad_button_count; b++) joy[0].button[b].b = (read[4] >> b) & 1;
+    return 0;
+}
+
+JOYSTICK_DRIVER page_pad = [] {
+    JOYSTICK_DRIVER d{};
+    d.id = AL_ID('W', 'E', 'B', 'J');
+    d.name = d.desc = d.ascii_name = "web page pad";
+    d.init = page_pad_init;
+    d.exit = page_device_exit;
+    d.poll = page_pad_poll;
+    return d;
+}();
+
+}  // namespace
+
+_DRIVER_INFO gfx_web_pads[] = {{page_pad.id, &page_pad, TRUE}, {0, nullptr, 0}};
 _DRIVER_INFO gfx_web_keyboards[] = {{page_keyboard.id, &page_keyboard, TRUE}, {0, nullptr, 0}};
 _DRIVER_INFO gfx_web_mice[] = {{page_mouse.id, &page_mouse, TRUE}, {0, nullptr, 0}};
 _DRIVER_INFO gfx_web_screens[] = {{gfx_web_page.id, &gfx_web_page, TRUE}, {0, nullptr, 0}};

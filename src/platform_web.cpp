@@ -16,7 +16,7 @@
 
 // The drivers the page's screen, input and sound give (gfx_web.cpp,
 // platform_sound_web.cpp).
-extern _DRIVER_INFO gfx_web_keyboards[], gfx_web_mice[], gfx_web_screens[];
+extern _DRIVER_INFO gfx_web_keyboards[], gfx_web_mice[], gfx_web_pads[], gfx_web_screens[];
 extern _DRIVER_INFO platform_web_sound_drivers[], platform_web_tune_drivers[];
 void platform_web_feed_sound();
 
@@ -71,6 +71,7 @@ _DRIVER_INFO page_timers[] = {{page_timer.id, &page_timer, TRUE}, {0, nullptr, 0
 _DRIVER_INFO* screens() { return gfx_web_screens; }
 _DRIVER_INFO* keyboards() { return gfx_web_keyboards; }
 _DRIVER_INFO* mice() { return gfx_web_mice; }
+_DRIVER_INFO* pads() { return gfx_web_pads; }
 _DRIVER_INFO* timers() { return page_timers; }
 _DRIVER_INFO* sound_drivers() { return platform_web_sound_drivers; }
 _DRIVER_INFO* tune_drivers() { return platform_web_tune_drivers; }
@@ -102,6 +103,7 @@ void platform_before_allegro() {
     system_none.gfx_drivers = screens;
     system_none.keyboard_drivers = keyboards;
     system_none.mouse_drivers = mice;
+    system_none.joystick_drivers = pads;
     system_none.timer_drivers = timers;
     system_none.digi_drivers = sound_drivers;
     system_none.midi_drivers = tune_drivers;
@@ -143,8 +145,8 @@ std::string user_folder(const char*, const char* under_home) {
 // Nothing in the page is ever out of reach for its path's length.
 const char* platform_path_length_note(const std::string&) { return nullptr; }
 
-// The page's pads come and go through the browser, which lets a pad that
-// went go by itself.
+// The page's pad comes and goes through the browser, which lets a pad that
+// went go by itself: its values rest then (gfx_web.cpp).
 void platform_watch_pad() {}
 bool platform_pad_gone() { return false; }
 

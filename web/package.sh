@@ -5,8 +5,8 @@
 #   web/package.sh GAME_BUILD OUT
 # writes OUT/tollybrook-VERSION-web.zip: index.html at its root and what it
 # loads (page.js, page.css, favicon.png, tollybrook.js, .wasm and .data,
-# tune.ogg), the
-# licence texts and the credits; and OUT/site/, the same files unpacked. The
+# tune.ogg), the app's manifest and icons, the service worker that keeps
+# them all for playing offline (sw.js), the licence texts and the credits; and OUT/site/, the same files unpacked. The
 # same build gives the same bytes: every file dated SOURCE_DATE_EPOCH (the
 # last commit's time when unset), stored in one order, with no owners or extras.
 set -euo pipefail
@@ -21,7 +21,7 @@ site=$out/site
 rm -rf "$site"
 mkdir -p "$site/licences"
 
-cp "$here/index.html" "$here/page.js" "$here/page.css" "$site/"
+cp "$here/index.html" "$here/page.js" "$here/page.css" "$here/manifest.json" "$site/"
 cp "$build/tollybrook.js" "$build/tollybrook.wasm" "$build/tollybrook.data" "$build/tune.ogg" "$site/"
 # Emscripten's file packager names each build of the media with a random
 # UUID; named after the media's own bytes, the same media give the same script.
@@ -30,7 +30,18 @@ sed -i -E "s/\"package_uuid\": ?\"[0-9a-f-]+\"/\"package_uuid\":\"$uuid\"/" "$si
 # The favicon: the evil creature's portrait, as the desktop icons.
 rsvg-convert -w 64 -h 64 "$source_dir/assets/art/src/you.svg" -o "$out/favicon-raw.png"
 convert "$out/favicon-raw.png" -strip -define png:exclude-chunks=date,time "$site/favicon.png"
-rm -f "$out/favicon-raw.png"
+# The app's icons, at the sizes the manifest names.
+for size in 192 512; do
+  rsvg-convert -w "$size" -h "$size" -b black "$source_dir/assets/art/src/you.svg" -o "$out/icon-raw.png"
+  convert "$out/icon-raw.png" -strip -define png:exclude-chunks=date,time "$site/icon-$size.png"
+done
+rm -f "$out/favicon-raw.png" "$out/icon-raw.png"
+# The service worker keeps every file the page loads, as one version named
+# after their bytes: the same files, the same version.
+loaded=$(cd "$site" && find . -maxdepth 1 -type f | sed 's|^\./||' | LC_ALL=C sort)
+kept_version=$(cd "$site" && sha256sum $loaded | sha256sum | cut -c1-16)
+files=$(printf '"./"'; for f in $loaded; do printf ', "%s"' "$f"; done)
+sed -e "s/@VERSION@/$kept_version/" -e "s|@FILES@|$files|" "$here/sw.js" >"$site/sw.js"
 cp "$source_dir/LICENSES/"*.txt "$site/licences/"
 cp "$source_dir/assets/sound/font-notice.txt" "$site/licences/font-notice.txt"
 cp "$deps/freetype-src/docs/FTL.TXT" "$site/licences/FreeType-FTL.txt"

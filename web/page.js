@@ -1,9 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Tollybrook developers
 // SPDX-License-Identifier: MIT
 // The page around the game: the canvas at a whole-number scale, full screen,
-// the keys and the mouse queued for the game's next tick (src/gfx_web.cpp
-// takes them as Allegro's drivers), the page's visibility, and the note
-// when the game has ended.
+// the keys, the mouse and the fingers queued for the game's next tick
+// (src/gfx_web.cpp takes them as Allegro's drivers), the small controls for
+// a player without keys, the page's visibility, the note when the game has
+// ended, and the service worker that keeps the page for playing offline.
 'use strict';
 
 const frame = document.getElementById('frame');
@@ -23,12 +24,17 @@ var Module = {
 
 // ---------------------------------------------------------------- the frame
 
-// The largest whole-number scale at which the frame fits the window.
+// The largest whole-number scale at which the frame fits the window, sharp;
+// a window smaller than the frame (a phone) gets it fitted smoothly.
 function fitFrame() {
-  const scale = Math.max(1, Math.floor(Math.min(window.innerWidth / frame.width,
-    window.innerHeight / frame.height)));
+  const fits = Math.min(window.innerWidth / frame.width, window.innerHeight / frame.height);
+  const scale = fits >= 1 ? Math.floor(fits) : fits;
+  frame.classList.toggle('smooth', fits < 1);
   frame.style.width = frame.width * scale + 'px';
   frame.style.height = frame.height * scale + 'px';
+  const roomBeside = window.innerWidth - frame.width * scale;
+  const roomBelow = window.innerHeight - frame.height * scale;
+  document.getElementById('controls').classList.toggle('side', roomBeside > roomBelow);
 }
 window.addEventListener('resize', fitFrame);
 fitFrame();
@@ -47,10 +53,20 @@ function switchFullscreen() {
   if (document.fullscreenElement) document.exitFullscreen();
   else document.documentElement.requestFullscreen().catch(() => {});
 }
-document.getElementById('fullscreen').addEventListener('click', () => {
-  switchFullscreen();
-  frame.focus();
-});
+// The page's small controls do what the keys do, for a player without a
+// keyboard: the game takes them as those keys.
+function pressKey(scancode, character) {
+  Module.inputQueue.push([KEY_DOWN, scancode, character, 0], [KEY_UP, scancode, 0, 0]);
+}
+const controls = { pause: () => pressKey(16, 112), help: () => pressKey(47, 0),
+  sound: () => pressKey(13, 109), fullscreen: switchFullscreen };
+for (const [id, act] of Object.entries(controls)) {
+  document.getElementById(id).addEventListener('click', () => {
+    resumeSound();
+    act();
+    frame.focus();
+  });
+}
 
 // ---------------------------------------------------------------- keys
 
@@ -122,6 +138,30 @@ frame.addEventListener('mousedown', (event) => {
 window.addEventListener('mouseup', queueMouse);
 window.addEventListener('mousemove', queueMouse);
 frame.addEventListener('contextmenu', (event) => event.preventDefault());
+
+// ---------------------------------------------------------------- touch
+
+// A tap is a click where the finger lands: pressed as it touches, let go as
+// it lifts. The page neither scrolls nor zooms under the fingers, and a
+// finger held down opens no menu (the browser's own mouse events for a tap
+// are not made either).
+function queueTouch(event, buttons) {
+  event.preventDefault();
+  const touch = event.changedTouches[0];
+  queueMouse({ clientX: touch.clientX, clientY: touch.clientY, buttons: buttons });
+}
+frame.addEventListener('touchstart', (event) => {
+  resumeSound();
+  frame.focus();
+  queueTouch(event, 1);
+}, { passive: false });
+frame.addEventListener('touchmove', (event) => queueTouch(event, 1), { passive: false });
+for (const kind of ['touchend', 'touchcancel']) {
+  frame.addEventListener(kind, (event) => {
+    queueTouch(event, 0);
+    resumeSound();
+  }, { passive: false });
+}
 
 // ---------------------------------------------------------------- sound
 
@@ -198,3 +238,10 @@ function gameEnded(why) {
 }
 document.getElementById('again').addEventListener('click', () => location.reload());
 frame.focus();
+
+// After one visit the page plays offline (web/sw.js); served from a file or
+// where the browser keeps no workers, it plays online only.
+if ('serviceWorker' in navigator && window.isSecureContext) {
+  navigator.serviceWorker.register('sw.js')
+    .catch((error) => console.log('Tollybrook: not kept for playing offline', error));
+}

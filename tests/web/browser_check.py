@@ -17,6 +17,7 @@ import base64
 import json
 import os
 import shutil
+import signal
 import sys
 import tempfile
 import time
@@ -64,6 +65,12 @@ class Page:
                                    length: this.buffer ? this.buffer.duration : 0});
               return start.apply(this, args);
             };
+            // A stand-in pad in the Gamepad API's standard layout, at rest
+            // until the test holds its buttons (window.__pad).
+            window.__pad = {id: 'stand-in pad', index: 0, connected: true, mapping: 'standard',
+                            axes: [0, 0, 0, 0], timestamp: 0,
+                            buttons: Array.from({length: 17}, () => ({pressed: false, value: 0}))};
+            navigator.getGamepads = () => [window.__pad, null, null, null];
             window.__stopped = [];
             const stop = AudioBufferSourceNode.prototype.stop;
             AudioBufferSourceNode.prototype.stop = function (...args) {
@@ -120,6 +127,23 @@ class Page:
             self.d.execute_cdp_cmd("Input.dispatchMouseEvent", event)
             time.sleep(hold)
 
+    def tap(self, x, y):
+        """A finger's tap at frame pixel (x, y), through the canvas's place and scale."""
+        box = self.d.execute_script(
+            "const r = document.getElementById('frame').getBoundingClientRect();"
+            "return [r.left, r.top, r.width / 640];")
+        point = {"x": box[0] + (x + 0.5) * box[2], "y": box[1] + (y + 0.5) * box[2]}
+        self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchStart", "touchPoints": [point]})
+        time.sleep(0.05)
+        self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchEnd", "touchPoints": []})
+
+    def pad(self, button, hold=0.06):
+        """A press of the stand-in pad's button (standard layout numbers)."""
+        self.d.execute_script("window.__pad.buttons[arguments[0]].pressed = true", button)
+        time.sleep(hold)
+        self.d.execute_script("window.__pad.buttons[arguments[0]].pressed = false", button)
+        time.sleep(hold)
+
     def errors(self):
         self.log += self.d.get_log("browser")
         return [e for e in self.log if e["level"] in ("SEVERE", "WARNING")]
@@ -153,6 +177,38 @@ SECOND_SCORE = """
       } });"""
 
 
+# What the page loads, each kept for playing offline.
+PAGE_FILES = ("", "index.html", "page.js", "page.css", "favicon.png", "manifest.json",
+              "icon-192.png", "icon-512.png", "tollybrook.js", "tollybrook.wasm",
+              "tollybrook.data", "tune.ogg")
+
+
+def check_manifest(page):
+    """The app's manifest as Chromium reads it: what installing asks for,
+    and each icon at the size it names."""
+    got = page.d.execute_cdp_cmd("Page.getAppManifest", {})
+    errors = [e["message"] for e in got.get("errors", [])]
+    check(got.get("data") and not errors, "the manifest is read without errors" +
+          "".join("\n     " + e for e in errors))
+    manifest = json.loads(got.get("data") or "{}")
+    check(manifest.get("display") == "standalone" and manifest.get("orientation") == "landscape"
+          and manifest.get("background_color") == "#000000" and manifest.get("name")
+          and manifest.get("start_url"),
+          "the manifest names the game, a black background, landscape and standalone")
+    icons = manifest.get("icons", [])
+    sizes = page.d.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        Promise.all(arguments[0].map((icon) => new Promise((loaded) => {
+          const image = new Image();
+          image.onload = () => loaded(image.naturalWidth + 'x' + image.naturalHeight);
+          image.onerror = () => loaded('missing');
+          image.src = icon.src;
+        }))).then(done);""", icons)
+    named = [i["sizes"] for i in icons]
+    check(named and sizes == named and {"192x192", "512x512"} <= set(named),
+          "the manifest's icons exist at the sizes it names (%s; found %s)" % (named, sizes))
+
+
 def stored_scores(page):
     stored = page.stored_file("hi.dat")
     return base64.b64decode(stored).decode("latin-1") if stored else ""
@@ -167,6 +223,7 @@ def main():
     parser.add_argument("url")
     parser.add_argument("layout")
     parser.add_argument("linux_frames")
+    parser.add_argument("--server-pid", type=int, help="stopped before the offline reload")
     args = parser.parse_args()
     L = json.load(open(args.layout))
     linux = {n: at_16_bits(open(os.path.join(args.linux_frames, n + ".rgb"), "rb").read())
@@ -182,6 +239,7 @@ def main():
     page = Page(args.url, profile)
     try:
         check(page.open(), "the page shows a first frame")
+        check_manifest(page)
         first_ms = page.d.execute_script("return Module.firstFrameMs")
         page.settle(0.6)
         shown = page.frame()
@@ -228,15 +286,54 @@ def main():
               and inside(after, 0, 0) == inside(linux["laid"], 1, 1),
               "the keyboard alone lays the first slot's tile in the top left cell")
 
-        # START, then a click on the story's "(PRESS Y)" line and its keys,
-        # reach the battle: the frame keeps changing.
+        # The story's question, answered by a click on its "(PRESS N)" line:
+        # back to the build phase, the dialog box gone.
+        line_y = lambda i: (H - L["dialog_box_height"] + L["dialog_text"][1]
+                            + L["dialog_line_pitch"] * i + 12)
+        low = lambda rgb: rgb[W * 3 * (H - 100):W * 3 * (H - 20)]
         page.click(*start_button)
         page.settle(0.7)  # a story page takes no click in its first half second
         question = page.frame()
-        answer_y = 480 - L["dialog_box_height"] + L["dialog_text"][1] + L["dialog_line_pitch"] + 12
-        page.click(320, answer_y)
+        page.click(320, line_y(2))
         page.settle(0.3)
-        check(differing(question, page.frame()) > 0, "a click on the story's answer line answers it")
+        check(low(question) != low(after) and low(page.frame()) == low(after),
+              "a click on the story's answer line answers it")
+
+        # A pad the browser sees (the stand-in): the d-pad walks the frame to
+        # the palette's third slot, A takes it and lays it in cell (0, 2),
+        # and B answers the story's question with N.
+        UP, DOWN, LEFT, RIGHT, A, B = 12, 13, 14, 15, 0, 1
+        bare = page.frame()
+        for button, times in ((UP, 6), (LEFT, 8), (RIGHT, 8), (DOWN, 2), (A, 1), (LEFT, 8), (A, 1)):
+            for _ in range(times):
+                page.pad(button)
+        page.settle()
+        check(inside(bare, 0, 2) != inside(page.frame(), 0, 2), "the pad's d-pad and A lay a tile")
+        before_start = page.frame()
+        page.click(*start_button)
+        page.settle(0.7)
+        question = page.frame()
+        page.pad(B)
+        page.settle(0.3)
+        check(low(question) != low(before_start) and low(page.frame()) == low(before_start),
+              "the pad's B answers the story's question")
+
+        # A touch screen: a tap lays a tile where the finger lands, and a tap
+        # on the question's "(PRESS Y)" line answers it.
+        page.d.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": True, "maxTouchPoints": 1})
+        bare = page.frame()
+        page.tap(*slot(1))  # the first slot's two tiles are laid
+        page.tap(*cell(2, 3))
+        page.settle()
+        check(inside(bare, 2, 3) != inside(page.frame(), 2, 3), "taps pick a tile and lay it")
+        page.tap(*start_button)
+        page.settle(0.7)
+        question = page.frame()
+        page.tap(320, line_y(1))
+        page.settle(0.3)
+        check(low(page.frame()) != low(question) and low(page.frame()) != low(after),
+              "a tap on the story's answer line answers it")
+        page.d.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": False})
         for code, key, vk, text in (("Space", " ", 32, " "),
                                     ("Space", " ", 32, " "), ("Space", " ", 32, " ")):
             page.key(code, key, vk, text, hold=0.07)
@@ -335,9 +432,22 @@ def main():
             page.key("Enter", "Enter", 13, "\r", hold=0.07)
             page.settle(0.3)
 
+        # The page is kept for playing offline: with the server stopped, a
+        # reload starts the game from what the service worker keeps.
+        kept = page.d.execute_async_script("""
+            const done = arguments[arguments.length - 1];
+            navigator.serviceWorker.ready.then(async (r) => {
+              const names = await caches.keys();
+              const cache = await caches.open(names.find((n) => n.startsWith('tollybrook-')));
+              done((await cache.keys()).map((q) => new URL(q.url).pathname));
+            }).catch(() => done([]));""")
+        check(all("/" + f in kept for f in PAGE_FILES), "the service worker keeps every file the page loads")
+        if args.server_pid:
+            os.kill(args.server_pid, signal.SIGTERM)
+            time.sleep(0.5)
         # A reload: no help card, and the game keeps the table it finds.
         page.d.refresh()
-        check(page.open(), "the page shows a first frame after a reload")
+        check(page.open(), "the page shows a first frame after a reload, the server stopped")
         page.settle(0.8)
         shown = page.frame()
         check(differing(shown, linux["help"]) > 0, "the help card does not open again after a reload")

@@ -24,9 +24,10 @@ web=$source_dir/build-web
 make -s -C "$source_dir" web >"$work/web.log" 2>&1 || { tail -30 "$work/web.log"; x_fail "make web failed"; }
 zip_file=$(ls "$web"/tollybrook-*-web.zip) || x_fail "make web made no zip"
 unzip -l "$zip_file" | grep -q ' index.html$' || x_fail "the zip has no index.html at its root"
-size=$(stat -c %s "$web/site/index.html" "$web/site/page.js" "$web/site/page.css" \
-    "$web/site/favicon.png" "$web/site/tollybrook.js" "$web/site/tollybrook.wasm" \
-    "$web/site/tollybrook.data" "$web/site/tune.ogg" | awk '{ s += $1 } END { print s }')
+# What the page loads: every file beside index.html but the credits (the
+# app's icons and manifest, and the service worker, included).
+size=$(find "$web/site" -maxdepth 1 -type f ! -name CREDITS.txt -printf '%s\n' |
+    awk '{ s += $1 } END { print s }')
 echo "the page loads $size bytes; the zip is $(stat -c %s "$zip_file") bytes"
 [ "$size" -lt $((4 * 1024 * 1024)) ] || x_fail "the page loads $size bytes, over 4 MiB"
 # Built again in another folder (the libraries are shared): the same bytes.
@@ -77,7 +78,7 @@ for _ in $(seq 50); do
     python3 -c 'import socket, sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])))' "$port" 2>/dev/null && break
     sleep 0.1
 done
-/usr/bin/python3 "$here/browser_check.py" "http://127.0.0.1:$port/" "$layout" "$frames" || x_fail "the page failed its checks"
+/usr/bin/python3 "$here/browser_check.py" "http://127.0.0.1:$port/" "$layout" "$frames" --server-pid "$server" || x_fail "the page failed its checks"
 # No request left the page's own origin: the server saw every one, none missing.
 if grep -E '" (4|5)[0-9][0-9] ' "$work/server.log"; then x_fail "the page asked for files it does not have"; fi
 echo "PASS"
