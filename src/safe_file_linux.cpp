@@ -1,5 +1,6 @@
 // Files that must never be left half-written, the Linux side: crash-safe
-// replacement, whole-file reads, making folders and the folder lock.
+// replacement, whole-file reads and the folder lock (folders are made in
+// safe_file_posix.cpp, shared with the web page).
 #include "safe_file.h"
 
 #include <dirent.h>
@@ -18,20 +19,6 @@
 #include <string>
 #include <system_error>
 #include <thread>
-
-bool is_folder(const std::string& path) {
-    struct stat st;
-    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool make_folders(const std::string& path, unsigned mode) {
-    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        std::string part = path.substr(0, slash);
-        if (!part.empty() && mkdir(part.c_str(), mode) != 0 && errno != EEXIST) return false;
-        if (slash == std::string::npos) break;
-    }
-    return is_folder(path);
-}
 
 namespace {
 

@@ -32,20 +32,6 @@ EM_JS(int, web_may_wait, (), { return Asyncify.currData ? 0 : 1; });
 
 }  // namespace
 
-bool is_folder(const std::string& path) {
-    struct stat st;
-    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool make_folders(const std::string& path, unsigned mode) {
-    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        std::string part = path.substr(0, slash);
-        if (!part.empty() && mkdir(part.c_str(), mode) != 0 && errno != EEXIST) return false;
-        if (slash == std::string::npos) break;
-    }
-    return is_folder(path);
-}
-
 // The page's folder is the player's alone.
 bool writable_place(const std::string& path) {
     struct stat st;
