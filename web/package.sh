@@ -6,12 +6,15 @@
 # writes OUT/tollybrook-VERSION-web.zip: index.html at its root and what it
 # loads (page.js, page.css, favicon.png, tollybrook.js, .wasm and .data,
 # tune.ogg), the app's manifest and icons, the service worker that keeps
-# them all for playing offline (sw.js), the licence texts and the credits; and OUT/site/, the same files unpacked. The
-# same build gives the same bytes: every file dated SOURCE_DATE_EPOCH (the
-# last commit's time when unset), stored in one order, with no owners or extras.
+# them all for playing offline (sw.js), the licence texts and the credits;
+# and OUT/site/, the same files unpacked. The same build gives the same
+# bytes: every file dated SOURCE_DATE_EPOCH (the last commit's time when
+# unset), stored in one order, with no owners or extras.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
+# shellcheck source=../tools/package_files.bash
+source "$source_dir/tools/package_files.bash"
 build=$(cd "$1" && pwd)
 out=$(cd "$2" && pwd)
 deps=$out/deps
@@ -42,18 +45,8 @@ loaded=$(cd "$site" && find . -maxdepth 1 -type f | sed 's|^\./||' | LC_ALL=C so
 kept_version=$(cd "$site" && sha256sum $loaded | sha256sum | cut -c1-16)
 files=$(printf '"./"'; for f in $loaded; do printf ', "%s"' "$f"; done)
 sed -e "s/@VERSION@/$kept_version/" -e "s|@FILES@|$files|" "$here/sw.js" >"$site/sw.js"
-cp "$source_dir/LICENSES/"*.txt "$site/licences/"
-cp "$source_dir/assets/sound/font-notice.txt" "$site/licences/font-notice.txt"
-cp "$deps/freetype-src/docs/FTL.TXT" "$site/licences/FreeType-FTL.txt"
-grep -v '^@' "$deps/allegro-src/docs/src/license._tx" >"$site/licences/Allegro-giftware.txt"
-# The credits are README.md's, from its "Licence and credits" section on.
-sed -n '/^## Licence and credits/,/^## [^L]/p' "$source_dir/README.md" | sed '$ { /^## /d }' \
-  >"$site/CREDITS.txt"
+copy_licences_and_credits "$source_dir" "$deps" "$site/licences" "$site/CREDITS.txt"
 
-# Fixed times, then the files in one order: the zip holds no owners and no
-# extra fields (-X), no folder entries (-D), and times in UTC.
-find "$site" -exec touch --no-dereference --date="@$SOURCE_DATE_EPOCH" {} +
 zip_file=$out/tollybrook-$version-web.zip
-rm -f "$zip_file"
-(cd "$site" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | TZ=UTC zip -q -X -D -9 "$zip_file" -@)
+zip_reproducibly "$site" "$zip_file"
 echo "$zip_file"

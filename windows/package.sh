@@ -11,6 +11,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
+# shellcheck source=../tools/package_files.bash
+source "$source_dir/tools/package_files.bash"
 build=$(cd "$1" && pwd)
 out=$(cd "$2" && pwd)
 deps=$out/deps
@@ -23,22 +25,13 @@ mkdir -p "$stage/media" "$stage/licences"
 
 cp "$build/tollybrook.exe" "$stage/"
 for kind in bmp wav mid ttf; do cp "$build/media/"*.$kind "$stage/media/"; done
-cp "$source_dir/LICENSES/"*.txt "$stage/licences/"
-cp "$source_dir/assets/sound/font-notice.txt" "$stage/licences/font-notice.txt"
-cp "$deps/freetype-src/docs/FTL.TXT" "$stage/licences/FreeType-FTL.txt"
-grep -v '^@' "$deps/allegro-src/docs/src/license._tx" >"$stage/licences/Allegro-giftware.txt"
-# The credits are README.md's, from its "Licence and credits" section on.
-sed -n '/^## Licence and credits/,/^## [^L]/p' "$source_dir/README.md" | sed '$ { /^## /d }' \
-  >"$stage/CREDITS.txt"
+copy_licences_and_credits "$source_dir" "$deps" "$stage/licences" "$stage/CREDITS.txt"
 sed "s/@VERSION@/$version/g" "$here/README-windows.txt" >"$stage/README.txt"
 # Windows' own editors read either line ending; the texts keep the tree's.
 
-# Fixed times, then the files in one order: the zip holds no owners and no
-# extra fields (-X), no folder entries (-D), and times in UTC.
-find "$stage" -exec touch --no-dereference --date="@$SOURCE_DATE_EPOCH" {} +
+# The zip holds the game's folder, as the installer installs it.
 zip_file=$out/$name.zip
-rm -f "$zip_file"
-(cd "$out/stage" && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D -9 "$zip_file" -@)
+zip_reproducibly "$out/stage" "$zip_file"
 echo "$zip_file"
 
 setup_file=$out/$name-setup.exe
